@@ -1,0 +1,8 @@
+#pragma once
+
+#include <ostream>
+
+// Runs quillstrand-cli with its command line, writing to `out` and `err`;
+// gives the exit code: 0 done, 1 failed, 2 for a wrong command line or an
+// unreadable settings file.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A range of trial divisors p, bounds included, in units of p.
+struct Range {
+  uint64_t Pmin = 0;
+  uint64_t Pmax = 0;
+
+  friend bool operator==(const Range&, const Range&) = default;
+};
+
+// One sieve client: where its files are, and what the last refresh read
+// from them. Only the first four values are configured; every other field
+// is rebuilt by each refresh.
+struct Machine {
+  Machine() = default;
+  Machine(std::string name, std::string factorPath, std::string statusPath, uint64_t lastOldFactor)
+      : FactorPath(std::move(factorPath)),
+        StatusPath(std::move(statusPath)),
+        Name(std::move(name)),
+        LastOldFactor(lastOldFactor) {}
+
+  std::string FactorPath;
+  std::string StatusPath;
+  std::string Name;
+  int32_t TotalFactors = 0;
+  int32_t RangeFactors = 0;
+  uint64_t RangeStart = 0;
+  uint64_t Pmax = 0;
+  uint64_t CurrentP = 0;
+  uint64_t LastOldFactor = 0;
+  uint32_t Speed = 0;  // kp/s
+  std::vector<Range> QueuedRanges;
+  bool Done = false;
+
+  // Why the last refresh could not read a file; empty when it could.
+  std::string StatusError;
+  std::string FactorError;
+  std::string QueueError;
+};
+
+// A machine's identity is its index in the table.
+using MachineTable = std::vector<Machine>;

@@ -1,0 +1,124 @@
+#include "model/SettingsFile.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "model/Files.h"
+#include "model/IniDocument.h"
+#include "model/Numbers.h"
+#include "model/Password.h"
+
+namespace {
+
+constexpr char kSettings[] = "Settings";
+
+std::string MachineSection(size_t index) { return "Machine " + std::to_string(index); }
+
+// Reads settings keys with the defaults of a file that lacks them.
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : ini_(text) {}
+
+  // An integer key reads as its leading digits: 0 without any, and the
+  // largest 32-bit number when more than that is written.
+  uint32_t Integer(std::string_view section, std::string_view key, uint32_t fallback) const {
+    const auto value = ini_.Get(section, key);
+    if (!value) return fallback;
+    if (value->empty() || !IsDigit(value->front())) return 0;
+    return static_cast<uint32_t>(
+        ReadLeadingNumber(*value, nullptr, UINT32_MAX).value_or(UINT32_MAX));
+  }
+
+  bool Flag(std::string_view key, bool fallback) const {
+    return Integer(kSettings, key, fallback) != 0;
+  }
+
+  std::string Text(std::string_view section, std::string_view key,
+                   std::string_view fallback = {}) const {
+    return std::string(ini_.Get(section, key).value_or(fallback));
+  }
+
+ private:
+  IniDocument ini_;
+};
+
+Machine ReadMachine(const Reader& file, size_t index) {
+  const std::string section = MachineSection(index);
+  const uint64_t lastOld = ReadLeadingNumber(file.Text(section, "LastOldFactor")).value_or(0);
+  return Machine(file.Text(section, "Name"), file.Text(section, "FactorPath"),
+                 file.Text(section, "StatusPath"), lastOld);
+}
+
+const char* FlagText(bool flag) { return flag ? "1" : "0"; }
+
+// No such file: a first start, or a folder that does not exist (yet).
+bool IsMissing(const Result<std::string>& file) {
+  return !file && (file.error().code == ENOENT || file.error().code == ENOTDIR);
+}
+
+}  // namespace
+
+void LoadSettingsText(std::string_view text, Model& model) {
+  const Reader file(text);
+  const Settings defaults;
+
+  const size_t count = std::min<size_t>(file.Integer(kSettings, "Machines", 0), kMaxMachines);
+  model.Machines.clear();
+  model.Machines.reserve(count);
+  for (size_t i = 0; i < count; ++i) model.Machines.push_back(ReadMachine(file, i));
+
+  Settings& options = model.Options;
+  options.LaunchCopyNewURL = file.Flag("LaunchCopyNewURL", defaults.LaunchCopyNewURL);
+  options.CopyNewURL = file.Text(kSettings, "CopyNewURL", defaults.CopyNewURL);
+  options.SpeedAvgIntervals =
+      std::max(file.Integer(kSettings, "SpeedAvgIntervals", defaults.SpeedAvgIntervals), 1u);
+  options.Login = file.Flag("Login", defaults.Login);
+  options.Username = file.Text(kSettings, "Username", defaults.Username);
+  options.Password = DecodePassword(file.Text(kSettings, "Password"));
+  options.AutoRefresh = file.Flag("AutoRefresh", defaults.AutoRefresh);
+  options.AutoSubmit = file.Flag("AutoSubmit", defaults.AutoSubmit);
+  options.AutoTimerInterval =
+      std::clamp(file.Integer(kSettings, "AutoTimerInterval", defaults.AutoTimerInterval), 1u,
+                 kMaxAutoTimerInterval);
+  options.IgnoreErrors = file.Flag("IgnoreErrors", defaults.IgnoreErrors);
+}
+
+std::string SaveSettingsText(std::string_view old, const Model& model) {
+  IniDocument file(old);
+  const Settings& options = model.Options;
+  file.Set(kSettings, "Machines", DecimalText(model.Machines.size()));
+  file.Set(kSettings, "LaunchCopyNewURL", FlagText(options.LaunchCopyNewURL));
+  file.Set(kSettings, "CopyNewURL", options.CopyNewURL);
+  file.Set(kSettings, "SpeedAvgIntervals", DecimalText(options.SpeedAvgIntervals));
+  file.Set(kSettings, "Username", options.Username);
+  file.Set(kSettings, "Password", EncodePassword(options.Password));
+  file.Set(kSettings, "Login", FlagText(options.Login));
+  file.Set(kSettings, "AutoRefresh", FlagText(options.AutoRefresh));
+  file.Set(kSettings, "AutoSubmit", FlagText(options.AutoSubmit));
+  file.Set(kSettings, "AutoTimerInterval", DecimalText(options.AutoTimerInterval));
+  file.Set(kSettings, "IgnoreErrors", FlagText(options.IgnoreErrors));
+  for (size_t i = 0; i < model.Machines.size(); ++i) {
+    const Machine& machine = model.Machines[i];
+    const std::string section = MachineSection(i);
+    file.Set(section, "Name", machine.Name);
+    file.Set(section, "FactorPath", machine.FactorPath);
+    file.Set(section, "StatusPath", machine.StatusPath);
+    file.Set(section, "LastOldFactor", DecimalText(machine.LastOldFactor));
+  }
+  return file.Text();
+}
+
+Status LoadSettings(const std::string& path, Model& model) {
+  const auto text = ReadWholeFile(path);
+  LoadSettingsText(text ? text.value() : std::string_view{}, model);
+  if (!text && !IsMissing(text)) return text.error();
+  return Ok();
+}
+
+Status SaveSettings(const std::string& path, const Model& model) {
+  // Read the file again so that what was added to it by hand since the
+  // start (other sections, comments) survives the save.
+  const auto old = ReadWholeFile(path);
+  if (!old && !IsMissing(old)) return old.error();
+  return WriteFileAtomically(path, SaveSettingsText(old ? old.value() : "", model), 0600);
+}

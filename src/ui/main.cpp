@@ -1,0 +1,27 @@
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include "model/Constants.h"
+#include "model/SettingsFile.h"
+#include "ui/CQuillstrandDlg.h"
+#include "ui/Prompter.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kAppName);
+  QApplication::setApplicationVersion(kVersion);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Administrator of a farm of sieve clients");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption config("config", "Settings file to use.", "FILE", kSettingsFileName);
+  parser.addOption(config);
+  parser.process(app);
+
+  Model model;
+  MessageBoxPrompter prompter;
+  CQuillstrandDlg window(model, parser.value(config).toStdString(), prompter);
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "model/Password.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct CliRun {
+  int code;
+  std::string out, err;
+};
+
+CliRun RunWith(std::vector<std::string> args) {
+  args.insert(args.begin(), "quillstrand-cli");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out, err;
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {code, out.str(), err.str()};
+}
+
+TEST(CliConfig, PrintsSettingsAndMachinesWithoutThePassword) {
+  TempDir dir;
+  const std::string path =
+      dir.write("farm.ini", "[Settings]\nMachines=2\nPassword=" + EncodePassword("hunter2") +
+                                "\n[Machine 0]\nName=alpha\nFactorPath=/a/fact.txt\n"
+                                "LastOldFactor=4294967296\n");
+  const CliRun run = RunWith({"--config", path, "config"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  for (const char* expected :
+       {"Settings file: ", "Machines           2", "Password           (set)",
+        "Username           your username", "[Machine 0]", "Name               alpha",
+        "FactorPath         /a/fact.txt", "LastOldFactor      4294967296", "[Machine 1]"}) {
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+  }
+  EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
+}
+
+TEST(CliConfig, EmptyPasswordAndMissingFileShowTheDefaults) {
+  TempDir dir;
+  const CliRun run = RunWith({"--config", dir.file("none.ini"), "config"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.out.find("Password           (empty)"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Machines           0"), std::string::npos) << run.out;
+}
+
+TEST(CliConfig, WrongCommandLinesAndUnreadableFilesExitWithTwo) {
+  TempDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+  };
+  const std::vector<Case> cases{
+      {{}, 2},
+      {{"nonsense"}, 2},
+      {{"config", "--no-such-option"}, 2},
+      {{"--config", dir.path().string(), "config"}, 2},
+      {{"--help"}, 0},
+  };
+  for (const auto& [args, code] : cases) {
+    SCOPED_TRACE(args.empty() ? "(none)" : args[0]);
+    const CliRun run = RunWith(args);
+    EXPECT_EQ(run.code, code) << run.out << run.err;
+    if (code != 0) {
+      EXPECT_FALSE(run.err.empty());
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <array>
+#include <filesystem>
+#include <random>
+
+#include "model/Password.h"
+#include "model/SettingsFile.h"
+#include "support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+Model Loaded(std::string_view text) {
+  Model model;
+  LoadSettingsText(text, model);
+  return model;
+}
+
+// The configured part of a machine: what the settings file holds.
+void ExpectSameMachines(const MachineTable& actual, const MachineTable& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(actual[i].Name, expected[i].Name);
+    EXPECT_EQ(actual[i].FactorPath, expected[i].FactorPath);
+    EXPECT_EQ(actual[i].StatusPath, expected[i].StatusPath);
+    EXPECT_EQ(actual[i].LastOldFactor, expected[i].LastOldFactor);
+  }
+}
+
+Model SampleModel() {
+  Model model;
+  Settings& options = model.Options;
+  options.LaunchCopyNewURL = false;
+  options.CopyNewURL = "http://example.org/copy";
+  options.SpeedAvgIntervals = 12;
+  options.Login = false;
+  options.Username = "sieve fan";
+  options.Password = "s3cret";
+  options.AutoRefresh = true;
+  options.AutoSubmit = true;
+  options.AutoTimerInterval = 30;
+  options.IgnoreErrors = true;
+  model.Machines = {
+      Machine("alpha", "C:\\Sieve\\fact.txt", "C:\\Sieve\\QsvStatus.dat", 1234567890123),
+      Machine("", "http://10.1.1.1/fact.txt", "http://10.1.1.1/QsvStatus.dat", 0),
+      Machine("alpha", "/srv/b/fact.txt", "/srv/b/QsvStatus.dat", UINT64_MAX),
+  };
+  return model;
+}
+
+TEST(SettingsFile, MissingFileGivesTheDefaults) {
+  TempDir dir;
+  Model model = SampleModel();
+  ASSERT_TRUE(LoadSettings(dir.file("quillstrand.ini"), model));
+  EXPECT_TRUE(model.Machines.empty());
+  EXPECT_EQ(model.Options, Settings{});
+  EXPECT_EQ(model.Options.Username, "your username");
+  EXPECT_TRUE(model.Options.Login);
+  EXPECT_TRUE(model.Options.LaunchCopyNewURL);
+  EXPECT_EQ(model.Options.SpeedAvgIntervals, 5u);
+  EXPECT_EQ(model.Options.AutoTimerInterval, 1440u);
+}
+
+TEST(SettingsFile, FirstSaveWritesEveryKeyInOrder) {
+  TempDir dir;
+  Model model;
+  model.Machines.push_back(Machine("m", "f", "s", 7));
+  ASSERT_TRUE(SaveSettings(dir.file("quillstrand.ini"), model));
+  EXPECT_EQ(ReadFile(dir.file("quillstrand.ini")),
+            "[Settings]\n"
+            "Machines=1\n"
+            "LaunchCopyNewURL=1\n"
+            "CopyNewURL=http://qv.example.org/sieve/\n"
+            "SpeedAvgIntervals=5\n"
+            "Username=your username\n"
+            "Password=\n"
+            "Login=1\n"
+            "AutoRefresh=0\n"
+            "AutoSubmit=0\n"
+            "AutoTimerInterval=1440\n"
+            "IgnoreErrors=0\n"
+            "[Machine 0]\n"
+            "Name=m\n"
+            "FactorPath=f\n"
+            "StatusPath=s\n"
+            "LastOldFactor=7\n");
+}
+
+TEST(SettingsFile, SavedModelLoadsBackTheSame) {
+  TempDir dir;
+  const std::string path = dir.file("quillstrand.ini");
+  const Model saved = SampleModel();
+  ASSERT_TRUE(SaveSettings(path, saved));
+  Model loaded;
+  ASSERT_TRUE(LoadSettings(path, loaded));
+  EXPECT_EQ(loaded.Options, saved.Options);
+  ExpectSameMachines(loaded.Machines, saved.Machines);
+}
+
+TEST(SettingsFile, HandWrittenFileLoadsLikeTheProgramsOwn) {
+  // As a user would type it: other case, blanks, Windows line ends, and
+  // the keys in another order.
+  const Model handWritten = Loaded(
+      "[SETTINGS]\r\n"
+      "machines = 3\r\n"
+      "Password=" +
+      EncodePassword("s3cret") +
+      "\r\n"
+      "username = sieve fan\r\n"
+      "LaunchCopyNewURL=0\r\nCopyNewURL=http://example.org/copy\r\n"
+      "SpeedAvgIntervals=12\r\nLogin=0\r\nAutoRefresh=1\r\nAutoSubmit=7\r\n"
+      "AutoTimerInterval=30\r\nIgnoreErrors=1\r\n"
+      "\r\n"
+      "[machine 2]\r\nname=alpha\r\nFactorPath=/srv/b/fact.txt\r\n"
+      "StatusPath=/srv/b/QsvStatus.dat\r\nLastOldFactor=18446744073709551615\r\n"
+      "[Machine 0]\r\nName=alpha\r\nFactorPath=C:\\Sieve\\fact.txt\r\n"
+      "StatusPath=C:\\Sieve\\QsvStatus.dat\r\nLastOldFactor=1234567890123\r\n"
+      "[Machine 1]\r\nFactorPath=http://10.1.1.1/fact.txt\r\n"
+      "StatusPath=http://10.1.1.1/QsvStatus.dat\r\n");
+  const Model expected = SampleModel();
+  EXPECT_EQ(handWritten.Options, expected.Options);
+  ExpectSameMachines(handWritten.Machines, expected.Machines);
+
+  TempDir dir;
+  const std::string path = dir.file("quillstrand.ini");
+  ASSERT_TRUE(SaveSettings(path, expected));
+  Model programWritten;
+  ASSERT_TRUE(LoadSettings(path, programWritten));
+  EXPECT_EQ(programWritten.Options, handWritten.Options);
+  ExpectSameMachines(programWritten.Machines, handWritten.Machines);
+}
+
+TEST(SettingsFile, ValuesOutOfRangeAreBroughtIn) {
+  struct Case {
+    std::string_view line;
+    uint32_t speedAvgIntervals, autoTimerInterval;
+  };
+  const std::array cases{
+      Case{"SpeedAvgIntervals=0", 1, 1440},
+      Case{"SpeedAvgIntervals=abc", 1, 1440},
+      Case{"SpeedAvgIntervals=99999999999", UINT32_MAX, 1440},
+      Case{"AutoTimerInterval=0", 5, 1},
+      Case{"AutoTimerInterval=71582", 5, 71582},
+      Case{"AutoTimerInterval=71583", 5, 71582},
+      Case{"AutoTimerInterval=-5", 5, 1},
+      Case{"AutoTimerInterval=60 minutes", 5, 60},
+  };
+  for (const auto& [line, speedAvgIntervals, autoTimerInterval] : cases) {
+    SCOPED_TRACE(line);
+    const Model model = Loaded("[Settings]\n" + std::string(line) + "\n");
+    EXPECT_EQ(model.Options.SpeedAvgIntervals, speedAvgIntervals);
+    EXPECT_EQ(model.Options.AutoTimerInterval, autoTimerInterval);
+  }
+}
+
+TEST(SettingsFile, LastOldFactorReadsItsLeadingDigits) {
+  struct Case {
+    std::string_view value;
+    uint64_t lastOld;
+  };
+  const std::array cases{
+      Case{"4294967296", 4294967296},
+      Case{"18446744073709551615", UINT64_MAX},
+      Case{"   123abc", 123},
+      Case{"abc", 0},
+      Case{"", 0},
+      Case{"-5", 0},
+      Case{"18446744073709551616", 0},
+  };
+  for (const auto& [value, lastOld] : cases) {
+    SCOPED_TRACE(value);
+    const Model model =
+        Loaded("[Settings]\nMachines=1\n[Machine 0]\nLastOldFactor=" + std::string(value) + "\n");
+    ASSERT_EQ(model.Machines.size(), 1u);
+    EXPECT_EQ(model.Machines[0].LastOldFactor, lastOld);
+  }
+}
+
+TEST(SettingsFile, MachinesCountGivesEmptyMachinesUpToACap) {
+  struct Case {
+    std::string_view count;
+    size_t machines;
+  };
+  const std::array cases{
+      Case{"3", 3},  // one section present: two empty machines follow
+      Case{"-5", 0},
+      Case{"x", 0},
+      Case{"1000000", kMaxMachines},
+      Case{"99999999999999999999999", kMaxMachines},
+  };
+  for (const auto& [count, machines] : cases) {
+    SCOPED_TRACE(count);
+    const Model model =
+        Loaded("[Settings]\nMachines=" + std::string(count) + "\n[Machine 0]\nName=only\n");
+    ASSERT_EQ(model.Machines.size(), machines);
+    if (machines == 0) continue;
+    EXPECT_EQ(model.Machines[0].Name, "only");
+    EXPECT_EQ(model.Machines.back().Name, machines == 1 ? "only" : "");
+    EXPECT_EQ(model.Machines.back().LastOldFactor, 0u);
+  }
+}
+
+TEST(SettingsFile, SaveKeepsWhatItDoesNotOwn) {
+  TempDir dir;
+  const std::string path = dir.write("quillstrand.ini",
+                                     "; my farm\n"
+                                     "[Settings]\n"
+                                     "Machines=3\n"
+                                     "Theme=dark\n"
+                                     "Username=old\n"
+                                     "\n"
+                                     "[Machine 2]\n"
+                                     "Name=gone\n"
+                                     "Note=keep me\n"
+                                     "[Extra]\n"
+                                     "x=1\n"
+                                     "; the end\n");
+  Model model;
+  ASSERT_TRUE(LoadSettings(path, model));
+  model.Machines.pop_back();  // the user deleted the last machine
+  model.Options.Username = "new";
+  ASSERT_TRUE(SaveSettings(path, model));
+
+  const std::string text = ReadFile(path);
+  EXPECT_TRUE(text.starts_with("; my farm\n[Settings]\nMachines=2\nTheme=dark\nUsername=new\n"))
+      << text;
+  EXPECT_NE(text.find("[Machine 2]\nName=gone\nNote=keep me\n[Extra]\nx=1\n; the end\n"),
+            std::string::npos)
+      << text;
+  Model reloaded;
+  ASSERT_TRUE(LoadSettings(path, reloaded));
+  EXPECT_EQ(reloaded.Machines.size(), 2u);
+}
+
+TEST(SettingsFile, LongTextValuesRoundTripWhole) {
+  TempDir dir;
+  const std::string path = dir.file("quillstrand.ini");
+  Model model;
+  model.Options.CopyNewURL = "http://example.org/" + std::string(5000, 'x');
+  model.Machines.push_back(Machine(std::string(600, 'n'), std::string(4096, 'f'), "s", 1));
+  ASSERT_TRUE(SaveSettings(path, model));
+  Model loaded;
+  ASSERT_TRUE(LoadSettings(path, loaded));
+  EXPECT_EQ(loaded.Options.CopyNewURL, model.Options.CopyNewURL);
+  ExpectSameMachines(loaded.Machines, model.Machines);
+}
+
+TEST(SettingsFile, PasswordsOfEveryByteAndLengthSurviveTheFile) {
+  TempDir dir;
+  const std::string path = dir.file("quillstrand.ini");
+  std::mt19937 random(20261209);
+  for (size_t length = 0; length <= 200; ++length) {
+    SCOPED_TRACE(length);
+    Model model;
+    for (size_t i = 0; i < length; ++i) model.Options.Password += static_cast<char>(random() % 256);
+    ASSERT_TRUE(SaveSettings(path, model));
+    Model loaded;
+    ASSERT_TRUE(LoadSettings(path, loaded));
+    EXPECT_EQ(loaded.Options.Password, model.Options.Password);
+  }
+  std::string everyByte;
+  for (int c = 0; c < 256; ++c) everyByte += static_cast<char>(c);
+  Model model;
+  model.Options.Password = everyByte;
+  ASSERT_TRUE(SaveSettings(path, model));
+  Model loaded;
+  ASSERT_TRUE(LoadSettings(path, loaded));
+  EXPECT_EQ(loaded.Options.Password, everyByte);
+}
+
+TEST(SettingsFile, SaveIsAtomicAndOwnerOnly) {
+  TempDir dir;
+  const std::string path = dir.write("quillstrand.ini", "[Settings]\nMachines=0\n");
+  ::chmod(path.c_str(), 0644);
+  ASSERT_TRUE(SaveSettings(path, SampleModel()));
+
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1u) << "a temporary file was left behind";
+}
+
+TEST(SettingsFile, SaveFollowsASymbolicLink) {
+  TempDir dir;
+  const std::string target = dir.write("real.ini", "");
+  const std::string link = dir.file("quillstrand.ini");
+  fs::create_symlink(target, link);
+  ASSERT_TRUE(SaveSettings(link, SampleModel()));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_NE(ReadFile(target).find("Username=sieve fan"), std::string::npos);
+}
+
+TEST(SettingsFile, FailedSaveNamesThePathAndTheReason) {
+  TempDir dir;
+  const std::string regularFile = dir.write("file", "x");
+  struct Case {
+    std::string path, reason;
+  };
+  const std::array cases{
+      Case{regularFile + "/quillstrand.ini", "Not a directory"},
+      Case{"/dev/full", "not a regular file"},
+      Case{dir.path().string(), "Is a directory"},
+  };
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    const Model model = SampleModel();
+    const Status saved = SaveSettings(path, model);
+    ASSERT_FALSE(saved);
+    EXPECT_NE(saved.error().message.find(path), std::string::npos) << saved.error().message;
+    EXPECT_NE(saved.error().message.find(reason), std::string::npos) << saved.error().message;
+    EXPECT_EQ(model.Options.Username, "sieve fan");
+  }
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+TEST(SettingsFile, UnreadableFileIsAnErrorAndGivesTheDefaults) {
+  TempDir dir;
+  Model model = SampleModel();
+  const Status loaded = LoadSettings(dir.path().string(), model);
+  ASSERT_FALSE(loaded);
+  EXPECT_NE(loaded.error().message.find(dir.path().string()), std::string::npos);
+  EXPECT_TRUE(model.Machines.empty());
+  EXPECT_EQ(model.Options, Settings{});
+}
+
+TEST(SettingsFile, BadInputLoadsWithoutHarm) {
+  std::string binary(1 << 16, '\0');
+  std::mt19937 random(7);
+  for (char& c : binary) c = static_cast<char>(random());
+  std::string huge = "[Settings]\nMachines=2\n";
+  while (huge.size() < 10'000'000)
+    huge += "junk line without equals " + std::to_string(huge.size()) + "\n";
+  huge += "[Machine 1]\nName=late\n";
+  std::string manySections;
+  for (int i = 0; i < 200000; ++i) manySections += "[Machine " + std::to_string(i) + "]\nName=x\n";
+  manySections += "[Settings]\nMachines=1000000\n";
+
+  struct Case {
+    std::string name, text;
+  };
+  const std::array cases{
+      Case{"empty", ""},
+      Case{"binary", binary},
+      Case{"huge", huge},
+      Case{"many sections", manySections},
+      Case{"only carriage returns", std::string(100000, '\r')},
+      Case{"control characters",
+           "[Settings]\nUsername=a\x01\x02\x1b[31mb\x7f\nMachines=\x00\x05\n"s},
+      Case{"no line feed", std::string(1'000'000, '=')},
+  };
+  for (const auto& [name, text] : cases) {
+    SCOPED_TRACE(name);
+    const Model model = Loaded(text);
+    EXPECT_LE(model.Machines.size(), kMaxMachines);
+    EXPECT_GE(model.Options.SpeedAvgIntervals, 1u);
+    EXPECT_GE(model.Options.AutoTimerInterval, 1u);
+  }
+  EXPECT_EQ(Loaded(huge).Machines.at(1).Name, "late");
+  EXPECT_EQ(Loaded(cases[5].text).Options.Username, "a\x01\x02\x1b[31mb\x7f");
+}
+
+}  // namespace
