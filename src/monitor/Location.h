@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "model/Result.h"
+#include "monitor/Fetcher.h"
+
+// The whole text of a machine's file, or why it could not be had.
+using LocationText = Result<std::string>;
+
+// True exactly when the location's first seven bytes are "http://"; every
+// other location (local path, share path, other schemes) names a file.
+bool IsHttpLocation(std::string_view location);
+
+// Reads a location whole: an http location through `fetcher`, anything else
+// as a file by name. Never throws; a failure of either kind is an error.
+LocationText OpenLocation(const std::string& location, const Fetcher& fetcher);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/Model.h"
+#include "monitor/Fetcher.h"
+#include "monitor/Location.h"
+
+// The files of one machine that a refresh reads, copied out of the table so
+// that they can be read on other threads while the table is in use.
+struct MachineLocations {
+  std::string Status;
+  std::optional<std::string> Queue;  // none for an http status location
+  std::string Factors;
+};
+
+// What one refresh read of one machine's files.
+struct MachineFiles {
+  LocationText Status;
+  Result<std::string> Queue;  // as ReadWholeFile gives it; empty text without a file
+  LocationText Factors;
+};
+
+struct RefreshOptions {
+  size_t parallel = 64;  // transfers at once
+  // Called from the reading threads as machines are read: (read, of all).
+  std::function<void(size_t, size_t)> progress;
+};
+
+// A refresh runs in three steps, so that a window can read the files on
+// another thread and apply them on its own:
+//
+// BeginRefresh refuses (gives nothing) while a refresh or a submission
+// runs; otherwise it sets RefreshBusy and gives the files to read.
+std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model);
+
+// Reads every file of every machine, each exactly once and `parallel` at a
+// time. Touches no model: any thread may run it.
+std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>& locations,
+                                            const Fetcher& fetcher,
+                                            const RefreshOptions& options = {});
+
+// Applies what was read, machine by machine in table order, as a refresh
+// that read one machine at a time would, then clears RefreshBusy.
+void FinishRefresh(Model& model, std::vector<MachineFiles> files);
+
+// The three steps in one; false when refused.
+bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options = {});
+
+// Narrows both panes, the count and the marks to the machine at `row`, from
+// its factor file read anew. ShowMachineFactorsFrom does the same with a
+// file already read.
+void ShowMachineFactors(Model& model, size_t row, const Fetcher& fetcher);
+void ShowMachineFactorsFrom(Model& model, size_t row, const LocationText& factorFile);

@@ -1,0 +1,1 @@
+#include "ranges/QueueFile.h"

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/Machine.h"
+#include "model/Model.h"
+#include "model/Result.h"
+
+inline constexpr char kQueueFileName[] = "nextrange.txt";
+
+// Where a machine's queued range file lies: "nextrange.txt" in the folder of
+// its status file (everything before the last "\" or "/", keeping that
+// separator; the current folder for a bare name). Nothing for an http
+// status location, which has no queued range file.
+std::optional<std::string> RangeFilePath(std::string_view statusPath);
+
+// The ranges of a queued range file's text: "pmin=" and "pmax=" lines, a
+// range for each pair of non-zero bounds, in file order.
+std::vector<Range> ParseQueuedRanges(std::string_view text);
+
+// The text of a queued range file: a "pmin=" and a "pmax=" line for every
+// range with 0 < Pmin < Pmax, in order; other ranges are left out.
+std::string FormatQueuedRanges(const std::vector<Range>& ranges);
+
+// Sets the machine's QueuedRanges from its queued range file as read by
+// ReadWholeFile. A missing file is an empty queue; a file that exists and
+// could not be read leaves the queue empty and says why in QueueError.
+void ApplyQueueFile(Machine& machine, const Result<std::string>& file);
+
+// Replaces machine `index`'s QueuedRanges with what its file holds. A
+// missing file is an empty queue; a file that exists and cannot be read
+// leaves the queue empty and says why in QueueError.
+void ReadQueuedRanges(Model& model, size_t index);
+
+// Writes machine `index`'s queue into its file, atomically, then reads it
+// back. An http machine has no file: nothing is written, its queue empties.
+// On failure the error names the file and the reason, and the queue in
+// memory stays as it was.
+Status WriteQueuedRanges(Model& model, size_t index);
