@@ -1,0 +1,185 @@
+#include "support/HttpTestServer.h"
+
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+// Enough workers to answer every request of a whole farm's refresh at once,
+// even when each answer is delayed.
+constexpr size_t kWorkers = 64;
+
+// httplib listens with a backlog of 5: in a burst of connections the rest
+// lose their first packet and only retry a second later, beyond a short
+// connect timeout. Listening again on the bound socket raises the backlog.
+class Server : public httplib::Server {
+ public:
+  void raiseBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
+
+// Requests to the servers here must not go to a proxy that the environment
+// names for real traffic. Done before main, while no thread reads the
+// environment.
+[[maybe_unused]] const bool kLoopbackBypassesProxy = [] {
+  const char* list = std::getenv("no_proxy");
+  if (!list) list = std::getenv("NO_PROXY");
+  const std::string bypass = list ? std::string(list) + ",127.0.0.1" : "127.0.0.1";
+  return ::setenv("no_proxy", bypass.c_str(), 1) == 0;
+}();
+
+// Members without an initialiser here would make a designated initialiser
+// that leaves them out a warning.
+struct Answer {
+  int status = 200;
+  std::string body{};
+  std::string contentType = "text/plain";
+  std::string location{};  // set for a redirect
+};
+
+struct Visits {
+  int count = 0;
+  httplib::Headers lastHeaders;
+};
+
+std::string LoopbackUrl(int port, std::string_view path) {
+  return "http://127.0.0.1:" + std::to_string(port) + std::string(path);
+}
+
+// A TCP socket bound to 127.0.0.1 at a port the system picked.
+int BoundLoopbackSocket() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    throw std::runtime_error("bind to 127.0.0.1 failed");
+  }
+  return fd;
+}
+
+int PortOf(int fd) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+struct HttpTestServer::State {
+  Server server;
+  std::thread thread;
+  int port = 0;
+  std::atomic<std::chrono::milliseconds> delay{std::chrono::milliseconds(0)};
+  mutable std::mutex mutex;
+  std::map<std::string, Answer> answers;
+  std::map<std::string, Visits> visits;
+
+  // What came in for `path`; nothing yet when there is no entry.
+  Visits visitsOf(const std::string& path) const {
+    std::lock_guard lock(mutex);
+    const auto found = visits.find(path);
+    return found == visits.end() ? Visits{} : found->second;
+  }
+
+  Answer record(const httplib::Request& request) {
+    std::lock_guard lock(mutex);
+    Visits& visit = visits[request.path];
+    ++visit.count;
+    visit.lastHeaders = request.headers;
+    const auto found = answers.find(request.path);
+    return found == answers.end() ? Answer{.status = 404} : found->second;
+  }
+
+  void handle(const httplib::Request& request, httplib::Response& response) {
+    const Answer answer = record(request);
+    std::this_thread::sleep_for(delay.load());
+    response.status = answer.status;
+    if (!answer.location.empty()) response.set_header("Location", answer.location);
+    response.set_content(answer.body, answer.contentType);
+  }
+};
+
+HttpTestServer::HttpTestServer() : state_(std::make_unique<State>()) {
+  Server& server = state_->server;
+  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  server.Get(".*",
+             [state = state_.get()](const httplib::Request& request, httplib::Response& response) {
+               state->handle(request, response);
+             });
+  state_->port = server.bind_to_any_port("127.0.0.1");
+  if (state_->port < 0) throw std::runtime_error("HttpTestServer cannot bind to 127.0.0.1");
+  server.raiseBacklog();
+  state_->thread = std::thread([&server] { server.listen_after_bind(); });
+  // stop() does nothing before the server runs, and the destructor would
+  // then wait for ever.
+  while (!server.is_running()) std::this_thread::yield();
+}
+
+HttpTestServer::~HttpTestServer() {
+  state_->server.stop();
+  state_->thread.join();
+}
+
+void HttpTestServer::serve(const std::string& path, std::string body, int status,
+                           std::string contentType) {
+  std::lock_guard lock(state_->mutex);
+  state_->answers[path] =
+      Answer{.status = status, .body = std::move(body), .contentType = std::move(contentType)};
+}
+
+void HttpTestServer::redirect(const std::string& from, std::string to, int status) {
+  std::lock_guard lock(state_->mutex);
+  state_->answers[from] = Answer{.status = status, .location = std::move(to)};
+}
+
+void HttpTestServer::setDelay(std::chrono::milliseconds delay) { state_->delay = delay; }
+
+int HttpTestServer::port() const { return state_->port; }
+
+std::string HttpTestServer::url(std::string_view path) const {
+  return LoopbackUrl(state_->port, path);
+}
+
+int HttpTestServer::requestCount(const std::string& path) const {
+  return state_->visitsOf(path).count;
+}
+
+std::string HttpTestServer::lastHeader(const std::string& path, const std::string& name) const {
+  const httplib::Headers headers = state_->visitsOf(path).lastHeaders;
+  const auto found = headers.find(name);
+  return found == headers.end() ? std::string() : found->second;
+}
+
+SilentServer::SilentServer() : socket_(BoundLoopbackSocket()), port_(PortOf(socket_)) {
+  // Connections wait in the backlog, established but never accepted.
+  if (::listen(socket_, SOMAXCONN) != 0) {
+    ::close(socket_);
+    throw std::runtime_error("SilentServer cannot listen");
+  }
+}
+
+SilentServer::~SilentServer() { ::close(socket_); }
+
+std::string SilentServer::url(std::string_view path) const { return LoopbackUrl(port_, path); }
+
+int UnusedPort() {
+  // Free a moment ago; nothing on a test machine is likely to take it before
+  // the test connects.
+  const int fd = BoundLoopbackSocket();
+  const int port = PortOf(fd);
+  ::close(fd);
+  return port;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// A real HTTP server for tests on 127.0.0.1, at a port that was free. It
+// answers GET requests on its own threads from construction until it is
+// destroyed; the destructor stops it and waits for its threads. Everything
+// may be changed while requests are running. A path that nothing serves is
+// answered with 404 and an empty body.
+class HttpTestServer {
+ public:
+  HttpTestServer();
+  HttpTestServer(const HttpTestServer&) = delete;
+  HttpTestServer& operator=(const HttpTestServer&) = delete;
+  ~HttpTestServer();
+
+  // Answers GET `path` (without the query) with `body` and `status`.
+  void serve(const std::string& path, std::string body, int status = 200,
+             std::string contentType = "text/plain");
+  // Answers GET `from` by sending the client to `to`, any URL.
+  void redirect(const std::string& from, std::string to, int status = 302);
+  // Every answer waits this long first.
+  void setDelay(std::chrono::milliseconds delay);
+
+  int port() const;
+  // "http://127.0.0.1:<port>" followed by `path`.
+  std::string url(std::string_view path) const;
+  // How many requests for `path` came in so far, answered or not.
+  int requestCount(const std::string& path) const;
+  // The value of header `name` (any case) in the last request for `path`;
+  // empty when there was none.
+  std::string lastHeader(const std::string& path, const std::string& name) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Listens on 127.0.0.1 and never answers: the system accepts connections,
+// takes what the client sends, and not a byte ever comes back. Closed in the
+// destructor.
+class SilentServer {
+ public:
+  SilentServer();
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  ~SilentServer();
+
+  int port() const { return port_; }
+  std::string url(std::string_view path) const;
+
+ private:
+  int socket_;
+  int port_;
+};
+
+// A port of 127.0.0.1 that nothing listens on, so that connecting is refused.
+int UnusedPort();
