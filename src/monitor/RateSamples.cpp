@@ -1,1 +1,22 @@
 #include "monitor/RateSamples.h"
+
+#include <algorithm>
+
+RateSamples::RateSamples(uint32_t slots) : slots_(std::max(slots, uint32_t{1})) {}
+
+void RateSamples::Add(std::optional<uint32_t> rate) {
+  const uint32_t slot = count_ % slots_;
+  // The ring grows one slot per sample until it has all N; a slot is never
+  // skipped, so `slot` is at most the ring's size.
+  if (slot == ring_.size()) ring_.push_back(0);
+  if (rate) ring_[slot] = *rate;
+  ++count_;
+}
+
+uint32_t RateSamples::Average() const {
+  const uint32_t used = std::min(count_, slots_);
+  if (used == 0) return 0;
+  uint32_t sum = 0;  // wraps at 2^32: Speed is a 32-bit figure
+  for (uint32_t i = 0; i < used; ++i) sum += ring_[i];
+  return sum / used;
+}
