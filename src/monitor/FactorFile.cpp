@@ -1,1 +1,97 @@
 #include "monitor/FactorFile.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "model/Numbers.h"
+#include "monitor/Lines.h"
+
+namespace {
+
+bool IsFactorLine(std::string_view line) {
+  return !line.empty() && line[0] >= '1' && line[0] <= '9';
+}
+
+void AppendPaneLine(std::string& pane, std::string_view line) {
+  pane.append(line);
+  pane.append("\r\n");
+}
+
+// The model keeps counts in 32 bits; a file with more lines shows the most.
+int32_t Saturated(uint64_t count) {
+  return static_cast<int32_t>(std::min<uint64_t>(count, std::numeric_limits<int32_t>::max()));
+}
+
+int32_t SaturatingAdd(int32_t total, int32_t more) {
+  return static_cast<int32_t>(
+      std::min<int64_t>(int64_t{total} + more, std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+uint64_t ParseLeadingP(std::string_view line) {
+  if (line.empty() || !IsDigit(line[0])) return 0;
+  // The line starts with a digit, so no number means one too large.
+  return ReadLeadingNumber(line).value_or(std::numeric_limits<uint64_t>::max());
+}
+
+FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint64_t rangeStart,
+                             uint64_t pmax, std::string& newText, std::string* allText) {
+  // The lines before the old mark are appended as if there were no mark,
+  // and taken back when it turns up: most files have it, near their end.
+  const size_t startingSize = newText.size();
+  uint64_t total = 0, inRange = 0, newCount = 0;
+  bool oldMarkSeen = false;
+  uint64_t lastP = 0;
+  ForEachLine(text, [&](std::string_view line) {
+    if (!IsFactorLine(line)) return;
+    ++total;
+    if (allText) AppendPaneLine(*allText, line);
+    lastP = ParseLeadingP(line);
+    if (rangeStart <= lastP && lastP <= pmax) ++inRange;
+    if (lastP == lastOldFactor) {
+      if (!oldMarkSeen) {
+        newText.resize(startingSize);
+        newCount = 0;
+      }
+      oldMarkSeen = true;
+      return;
+    }
+    AppendPaneLine(newText, line);
+    ++newCount;
+  });
+
+  FactorReading reading{Saturated(total), Saturated(inRange), 0, std::nullopt};
+  // A file that ends with the old mark has nothing new; one without factor
+  // lines has no last p to mark.
+  if (total == 0 || (oldMarkSeen && lastP == lastOldFactor)) {
+    newText.resize(startingSize);
+    return reading;
+  }
+  reading.NewCount = Saturated(newCount);
+  reading.Mark = lastP;
+  return reading;
+}
+
+void ApplyFactorFile(Model& model, size_t index, const LocationText& file, bool fillAllFactors) {
+  Machine& machine = model.Machines[index];
+  machine.TotalFactors = 0;
+  machine.RangeFactors = 0;
+  if (!file) {
+    machine.FactorError = file.error().message;
+    return;
+  }
+  machine.FactorError.clear();
+  const FactorReading reading =
+      ScanFactorFile(file.value(), machine.LastOldFactor, machine.RangeStart, machine.Pmax,
+                     model.NewFactorsText, fillAllFactors ? &model.AllFactorsText : nullptr);
+  machine.TotalFactors = reading.TotalFactors;
+  machine.RangeFactors = reading.RangeFactors;
+  if (reading.Mark) model.Marks.push_back({static_cast<int32_t>(index), *reading.Mark});
+  model.NewFactorCount = SaturatingAdd(model.NewFactorCount, reading.NewCount);
+}
+
+void ReadFactorFile(Model& model, size_t index, bool fillAllFactors, const Fetcher& fetcher) {
+  ApplyFactorFile(model, index, OpenLocation(model.Machines[index].FactorPath, fetcher),
+                  fillAllFactors);
+}
