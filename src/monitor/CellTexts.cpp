@@ -1,1 +1,67 @@
 #include "monitor/CellTexts.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "model/Numbers.h"
+
+namespace {
+
+constexpr uint64_t kBillion = 1'000'000'000;
+
+// Pads the exponent of a scientific text to three digits: "5e+03" becomes
+// "5e+003". Fixed texts, "inf" and "nan" have no exponent.
+std::string WithThreeDigitExponent(std::string text) {
+  const size_t e = text.find('e');
+  if (e == std::string::npos) return text;
+  const size_t digits = text.size() - (e + 2);  // after "e" and its sign
+  if (digits < 3) text.insert(e + 2, 3 - digits, '0');
+  return text;
+}
+
+}  // namespace
+
+std::string FormatGeneral3(double value) {
+  // to_chars, unlike printf, ignores the locale, which the Qt program takes
+  // from the environment: no decimal comma can slip in.
+  char buffer[32];
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 3).ptr;
+  return WithThreeDigitExponent(std::string(buffer, end));
+}
+
+std::string SpeedText(const Machine& machine) { return DecimalText(machine.Speed) + " kp/s"; }
+
+std::string PercentDoneText(const Machine& machine) {
+  if (machine.Pmax == machine.RangeStart) return "0";
+  // Unsigned differences: a position outside the range shows a huge share
+  // rather than a negative one.
+  const auto done = static_cast<double>(machine.CurrentP - machine.RangeStart);
+  const auto whole = static_cast<double>(machine.Pmax - machine.RangeStart);
+  return FormatGeneral3(done * 100 / whole);
+}
+
+std::string FormatEta(const Machine& machine) {
+  if (machine.Speed == 0) return "Big Crunch";
+  // In 64 bits: a 32-bit product would wrap for speeds above 4,294,967 kp/s
+  // and be 0 for multiples of 2^29.
+  const uint64_t pPerSecond = uint64_t{machine.Speed} * 1000;
+  const uint64_t seconds = (machine.Pmax - machine.CurrentP) / pPerSecond;
+  return DecimalText(seconds / 86400) + "d " + DecimalText(seconds / 3600 % 24) + "h " +
+         DecimalText(seconds / 60 % 60) + "m";
+}
+
+std::string DensityText(const Machine& machine) {
+  // The divisor wraps to 0 only for a position just below the range start;
+  // the double division then gives inf or nan, never a trap.
+  const uint64_t sieved = machine.CurrentP - machine.RangeStart + 1;
+  const double perBillion = static_cast<double>(static_cast<uint32_t>(machine.RangeFactors)) *
+                            static_cast<double>(kBillion) / static_cast<double>(sieved);
+  return FormatGeneral3(perBillion) + "/G";
+}
+
+std::string NextRangeText(const Machine& machine) {
+  if (machine.QueuedRanges.empty()) return "";
+  const Range& next = machine.QueuedRanges.front();
+  return DecimalText(next.Pmin / kBillion) + "-" + DecimalText(next.Pmax / kBillion);
+}
