@@ -1,26 +1,268 @@
 #include "ui/CQuillstrandDlg.h"
 
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTreeView>
+#include <algorithm>
+#include <array>
+#include <functional>
+
 #include "model/Constants.h"
-#include "model/SettingsFile.h"
+#include "ui/CAboutDlg.h"
+#include "ui/DialogUnits.h"
+#include "ui/FarmSession.h"
+#include "ui/MachineListModel.h"
 #include "ui/Prompter.h"
 
-CQuillstrandDlg::CQuillstrandDlg(Model& model, std::string settingsPath, Prompter& prompter,
-                                 QWidget* parent)
-    : QDialog(parent), model_(model), settingsPath_(std::move(settingsPath)), prompter_(prompter) {
+namespace {
+
+const QString kMarkAsOldCaption = QStringLiteral("Mark new factors as old");
+
+// Sets a pane's text at once, which a large text needs, and shows its end.
+void ShowText(QPlainTextEdit* pane, const QString& text) {
+  pane->setPlainText(text);
+  pane->moveCursor(QTextCursor::End);
+}
+
+// The selected row stays marked when the focus moves on, as the user's
+// choice of machine still decides what the panes and the buttons act on.
+void KeepSelectionVisible(QWidget* list) {
+  QPalette palette = list->palette();
+  for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+    palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
+  list->setPalette(palette);
+}
+
+}  // namespace
+
+CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidget* parent)
+    : QDialog(parent),
+      session_(session),
+      prompter_(prompter),
+      machines_(new MachineListModel(this)) {
   setObjectName("mainWindow");
   setWindowTitle(QString::fromLatin1(kAppName) + ' ' + QString::fromLatin1(kVersion));
-  if (const Status loaded = LoadSettings(settingsPath_, model_); !loaded)
+  setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  if (const Status loaded = session_.loadSettings(); !loaded)
     prompter_.warn(
         this, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
+
+  const DialogUnits units(font());
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(units.x(7), units.y(7), units.x(7), units.y(7));
+  layout->setSpacing(0);
+  layout->addLayout(makeButtonRow());
+  layout->addSpacing(units.y(4));
+  layout->addLayout(makeMachineHeader());
+  layout->addSpacing(units.y(1));
+  // The template's proportions: 69 units of list over 279 of panes.
+  layout->addWidget(makeMachineList(), 69);
+  layout->addSpacing(units.y(4));
+  layout->addLayout(makeFactorPanes(), 279);
+  resize(units.size(557, 404));
+  sizeColumns();
+
+  new QShortcut(Qt::Key_F5, this, this, &CQuillstrandDlg::refresh);
+  new QShortcut(Qt::Key_F1, this, this, &CQuillstrandDlg::showAbout);
+  connectSession();
+  session_.refresh();
 }
 
 void CQuillstrandDlg::reject() {
-  saveSettings();
+  reportSaveFailure(session_.saveSettings());
   QDialog::reject();
 }
 
-void CQuillstrandDlg::saveSettings() {
-  if (const Status saved = SaveSettings(settingsPath_, model_); !saved)
+QBoxLayout* CQuillstrandDlg::makeButtonRow() {
+  struct Button {
+    const char* name;
+    const char* text;
+    QString toolTip;
+    std::function<void()> action;
+    bool startsGroup;
+  };
+  const std::array<Button, 7> buttons{{
+      {"refreshButton", "&Refresh", "Refresh all machines", [this] { refresh(); }, false},
+      {"submitButton", "&Submit",
+       QString("Submit new factors to %1 site").arg(QString::fromLatin1(kProjectAbbreviation)),
+       [this] { notAvailableYet("Submit"); }, false},
+      {"copyNewButton", "&Copy new", "Copy new factors to clipboard", [this] { copyNewFactors(); },
+       false},
+      {"markAsOldButton", "&Mark as old", "Mark new factors as old",
+       [this] { markNewFactorsAsOld(); }, false},
+      {"rangesButton", "Ra&nges", "Manage queued ranges", [this] { notAvailableYet("Ranges"); },
+       true},
+      {"optionsButton", "&Options", "Configure options", [this] { notAvailableYet("Options"); },
+       false},
+      {"aboutButton", "&About", "About " + QString::fromLatin1(kAppName), [this] { showAbout(); },
+       false},
+  }};
+
+  const DialogUnits units(font());
+  auto* row = new QHBoxLayout;
+  row->setSpacing(units.x(4));
+  for (const auto& [name, text, toolTip, action, startsGroup] : buttons) {
+    if (startsGroup) row->addSpacing(units.x(6));
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(name);
+    button->setToolTip(toolTip);
+    button->setMinimumWidth(units.x(47));
+    connect(button, &QPushButton::clicked, this, action);
+    row->addWidget(button);
+  }
+  row->addStretch();
+  refreshButton_ = findChild<QPushButton*>("refreshButton");
+  refreshButton_->setDefault(true);
+  return row;
+}
+
+QBoxLayout* CQuillstrandDlg::makeMachineHeader() {
+  auto* header = new QHBoxLayout;
+  header->addWidget(new QLabel("Machines", this));
+  header->addStretch();
+  refreshState_ = new QLabel(this);
+  refreshState_->setObjectName("refreshState");
+  header->addWidget(refreshState_);
+  return header;
+}
+
+QTreeView* CQuillstrandDlg::makeMachineList() {
+  machineList_ = new QTreeView(this);
+  machineList_->setObjectName("machineList");
+  machineList_->setModel(machines_);
+  machineList_->setRootIsDecorated(false);
+  machineList_->setItemsExpandable(false);
+  machineList_->setUniformRowHeights(true);  // a thousand rows lay out at once
+  machineList_->setAllColumnsShowFocus(true);
+  machineList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  machineList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  machineList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  machineList_->header()->setSectionsMovable(false);
+  machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  KeepSelectionVisible(machineList_);
+  // Enter is left to the window, whose default button refreshes.
+  connect(machineList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this](const QItemSelection& selected) { selectionChanged(selected); });
+  return machineList_;
+}
+
+QLayout* CQuillstrandDlg::makeFactorPanes() {
+  const DialogUnits units(font());
+  auto* panes = new QGridLayout;
+  panes->setHorizontalSpacing(units.x(9));
+  panes->setVerticalSpacing(units.y(1));
+  newFactorsLabel_ = new QLabel("New factors", this);
+  newFactorsLabel_->setObjectName("newFactorsLabel");
+  allFactors_ = makePane("allFactorsPane");
+  newFactors_ = makePane("newFactorsPane");
+  panes->addWidget(new QLabel("All factors", this), 0, 0);
+  panes->addWidget(newFactorsLabel_, 0, 1);
+  panes->addWidget(allFactors_, 1, 0);
+  panes->addWidget(newFactors_, 1, 1);
+  panes->setRowStretch(1, 1);
+  return panes;
+}
+
+QPlainTextEdit* CQuillstrandDlg::makePane(const char* name) {
+  auto* pane = new QPlainTextEdit(this);
+  pane->setObjectName(name);
+  pane->setReadOnly(true);
+  pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  pane->setUndoRedoEnabled(false);
+  pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+  return pane;
+}
+
+void CQuillstrandDlg::sizeColumns() {
+  // The template's widths, grown with the font, and never narrower than
+  // the header's text.
+  const DialogUnits units(font());
+  const QHeaderView* header = machineList_->header();
+  for (size_t column = 0; column < kMachineColumnCount; ++column) {
+    const int index = static_cast<int>(column);
+    machineList_->setColumnWidth(index, std::max(units.pixels(kMachineColumns[column].width),
+                                                 header->sectionSizeHint(index)));
+  }
+}
+
+void CQuillstrandDlg::connectSession() {
+  connect(&session_, &FarmSession::refreshStarted, this,
+          [this](int machines) { showRefreshProgress(0, machines); });
+  connect(&session_, &FarmSession::refreshProgress, this, &CQuillstrandDlg::showRefreshProgress);
+  connect(&session_, &FarmSession::refreshed, this, &CQuillstrandDlg::showRefresh);
+  connect(&session_, &FarmSession::factorsChanged, this, &CQuillstrandDlg::showFactors);
+}
+
+void CQuillstrandDlg::refresh() { session_.refresh(); }
+
+void CQuillstrandDlg::showRefreshProgress(int read, int machines) {
+  refreshState_->setText(QString("Refreshing %1/%2").arg(read).arg(machines));
+}
+
+void CQuillstrandDlg::showRefresh() {
+  refreshState_->clear();
+  machines_->setRows(session_.machineRows());
+  showFactors();
+}
+
+void CQuillstrandDlg::showFactors() {
+  ShowText(allFactors_, session_.allFactorsText());
+  ShowText(newFactors_, session_.newFactorsText());
+  newFactorsLabel_->setText(QString("New factors: %1").arg(session_.newFactorCount()));
+}
+
+void CQuillstrandDlg::selectionChanged(const QItemSelection& selected) {
+  // A row losing its selection changes nothing: the panes keep showing the
+  // machine last chosen.
+  if (selected.isEmpty()) return;
+  session_.selectMachine(selected.indexes().constFirst().row());
+}
+
+void CQuillstrandDlg::copyNewFactors() {
+  // The clipboard gets the factors as the model holds them, CR LF line
+  // ends and all, and keeps what it had when there are none.
+  const QString text = session_.newFactorsText();
+  if (!text.isEmpty()) {
+    QGuiApplication::clipboard()->setText(text);
+    newFactors_->selectAll();
+    newFactors_->setFocus();
+  }
+  if (const std::optional<QUrl> url = session_.copyNewUrl()) prompter_.openUrl(*url);
+}
+
+void CQuillstrandDlg::markNewFactorsAsOld() {
+  if (!session_.hasNewFactorMarks()) {
+    prompter_.ask(this, kMarkAsOldCaption, "There are no new factors.");
+    return;
+  }
+  // A refresh that ends while the user decides must not change the factors
+  // that the answer is about.
+  const FarmSession::Hold hold(session_);
+  const QMessageBox::StandardButton answer = prompter_.ask(
+      this, kMarkAsOldCaption, "Are you sure you want to mark the new factors as old?",
+      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+  if (answer != QMessageBox::No) reportSaveFailure(session_.markNewFactorsAsOld());
+}
+
+void CQuillstrandDlg::showAbout() {
+  CAboutDlg about(prompter_, this);
+  about.exec();
+}
+
+void CQuillstrandDlg::notAvailableYet(const QString& feature) {
+  prompter_.ask(this, QString::fromLatin1(kAppName), feature + " is not available yet.",
+                QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+}
+
+void CQuillstrandDlg::reportSaveFailure(const Status& saved) {
+  if (!saved)
     prompter_.warn(
         this, "Cannot save the settings file " + QString::fromStdString(saved.error().message));
 }

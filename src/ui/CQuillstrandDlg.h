@@ -1,27 +1,58 @@
 #pragma once
 
 #include <QDialog>
-#include <string>
 
-#include "model/Model.h"
+#include "model/Result.h"
 
+class FarmSession;
+class MachineListModel;
 class Prompter;
+class QBoxLayout;
+class QItemSelection;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeView;
 
-// The main window. It loads the settings as it opens and saves them when it
-// is closed, by Escape, the close box or the window manager.
+// The main window: seven buttons, the machine list, and the "All factors"
+// and "New factors" panes. It loads the settings as it opens and refreshes
+// every machine; it saves the settings when it is closed, by Escape, the
+// close box or the window manager.
 class CQuillstrandDlg : public QDialog {
   Q_OBJECT
 
  public:
-  CQuillstrandDlg(Model& model, std::string settingsPath, Prompter& prompter,
-                  QWidget* parent = nullptr);
+  CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidget* parent = nullptr);
 
   void reject() override;
 
  private:
-  void saveSettings();
+  QBoxLayout* makeButtonRow();
+  QBoxLayout* makeMachineHeader();
+  QTreeView* makeMachineList();
+  QLayout* makeFactorPanes();
+  QPlainTextEdit* makePane(const char* name);
+  void sizeColumns();
+  void connectSession();
 
-  Model& model_;
-  std::string settingsPath_;
+  void refresh();
+  void showRefreshProgress(int read, int machines);
+  void showRefresh();
+  void showFactors();
+  void selectionChanged(const QItemSelection& selected);
+  void copyNewFactors();
+  void markNewFactorsAsOld();
+  void showAbout();
+  void notAvailableYet(const QString& feature);
+  void reportSaveFailure(const Status& saved);
+
+  FarmSession& session_;
   Prompter& prompter_;
+  MachineListModel* machines_;
+  QPushButton* refreshButton_ = nullptr;
+  QLabel* refreshState_ = nullptr;
+  QTreeView* machineList_ = nullptr;
+  QLabel* newFactorsLabel_ = nullptr;
+  QPlainTextEdit* allFactors_ = nullptr;
+  QPlainTextEdit* newFactors_ = nullptr;
 };

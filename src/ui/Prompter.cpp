@@ -1,5 +1,9 @@
 #include "ui/Prompter.h"
 
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+
 #include "model/Constants.h"
 
 void Prompter::warn(QWidget* parent, const QString& text) {
@@ -16,3 +20,10 @@ QMessageBox::StandardButton MessageBoxPrompter::ask(QWidget* parent, const QStri
   box.setDefaultButton(defaultButton);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
+
+QString MessageBoxPrompter::openFileName(QWidget* parent, const QString& caption,
+                                         const QString& start, const QString& filter) {
+  return QFileDialog::getOpenFileName(parent, caption, start, filter);
+}
+
+void MessageBoxPrompter::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }

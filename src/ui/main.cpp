@@ -1,9 +1,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <memory>
 
 #include "model/Constants.h"
+#include "model/Model.h"
 #include "model/SettingsFile.h"
+#include "monitor/CurlFetcher.h"
 #include "ui/CQuillstrandDlg.h"
+#include "ui/FarmSession.h"
 #include "ui/Prompter.h"
 
 int main(int argc, char** argv) {
@@ -21,7 +25,8 @@ int main(int argc, char** argv) {
 
   Model model;
   MessageBoxPrompter prompter;
-  CQuillstrandDlg window(model, parser.value(config).toStdString(), prompter);
+  FarmSession session(model, parser.value(config).toStdString(), std::make_shared<CurlFetcher>());
+  CQuillstrandDlg window(session, prompter);
   window.show();
   return app.exec();
 }

@@ -1,0 +1,35 @@
+#include "ui/MachineListModel.h"
+
+void MachineListModel::setRows(std::vector<MachineListRow> rows) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  endResetModel();
+}
+
+int MachineListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int MachineListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(kMachineColumnCount);
+}
+
+QVariant MachineListModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  const MachineListRow& row = rows_[static_cast<size_t>(index.row())];
+  switch (role) {
+    case Qt::DisplayRole:
+      return row.cells[static_cast<size_t>(index.column())];
+    case Qt::ToolTipRole:
+      return row.toolTip.isEmpty() ? QVariant() : row.toolTip;
+    default:
+      return {};
+  }
+}
+
+QVariant MachineListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+      section >= static_cast<int>(kMachineColumnCount))
+    return {};
+  return QString::fromLatin1(kMachineColumns[static_cast<size_t>(section)].header);
+}
