@@ -5,11 +5,10 @@
 RateSamples::RateSamples(uint32_t slots) : slots_(std::max(slots, uint32_t{1})) {}
 
 void RateSamples::Add(std::optional<uint32_t> rate) {
-  const uint32_t slot = count_ % slots_;
-  // The ring grows one slot per sample until it has all N; a slot is never
-  // skipped, so `slot` is at most the ring's size.
-  if (slot == ring_.size()) ring_.push_back(0);
-  if (rate) ring_[slot] = *rate;
+  // The ring grows one slot per sample until it has all N.
+  if (next_ == ring_.size()) ring_.push_back(0);
+  if (rate) ring_[next_] = *rate;
+  next_ = next_ + 1 == slots_ ? 0 : next_ + 1;
   ++count_;
 }
 

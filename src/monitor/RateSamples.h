@@ -25,5 +25,6 @@ class RateSamples {
  private:
   uint32_t slots_;
   uint32_t count_ = 0;
+  uint32_t next_ = 0;  // count_ mod slots_, kept without a division per sample
   std::vector<uint32_t> ring_;
 };
