@@ -17,6 +17,12 @@ void AppendPaneLine(std::string& pane, std::string_view line) {
   pane.append("\r\n");
 }
 
+void AppendFactorLines(std::string_view text, std::string& pane) {
+  ForEachLine(text, [&](std::string_view line) {
+    if (IsFactorLine(line)) AppendPaneLine(pane, line);
+  });
+}
+
 // The model keeps counts in 32 bits; a file with more lines shows the most.
 int32_t Saturated(uint64_t count) {
   return static_cast<int32_t>(std::min<uint64_t>(count, std::numeric_limits<int32_t>::max()));
@@ -37,8 +43,6 @@ uint64_t ParseLeadingP(std::string_view line) {
 
 FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint64_t rangeStart,
                              uint64_t pmax, std::string& newText, std::string* allText) {
-  // The lines before the old mark are appended as if there were no mark,
-  // and taken back when it turns up: most files have it, near their end.
   const size_t startingSize = newText.size();
   uint64_t total = 0, inRange = 0, newCount = 0;
   bool oldMarkSeen = false;
@@ -50,15 +54,11 @@ FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint
     lastP = ParseLeadingP(line);
     if (rangeStart <= lastP && lastP <= pmax) ++inRange;
     if (lastP == lastOldFactor) {
-      if (!oldMarkSeen) {
-        newText.resize(startingSize);
-        newCount = 0;
-      }
       oldMarkSeen = true;
-      return;
+    } else if (oldMarkSeen) {
+      AppendPaneLine(newText, line);
+      ++newCount;
     }
-    AppendPaneLine(newText, line);
-    ++newCount;
   });
 
   FactorReading reading{Saturated(total), Saturated(inRange), 0, std::nullopt};
@@ -67,6 +67,12 @@ FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint
   if (total == 0 || (oldMarkSeen && lastP == lastOldFactor)) {
     newText.resize(startingSize);
     return reading;
+  }
+  // Without the old mark every factor line is new. Most files have it, so
+  // only these take a second pass.
+  if (!oldMarkSeen) {
+    AppendFactorLines(text, newText);
+    newCount = total;
   }
   reading.NewCount = Saturated(newCount);
   reading.Mark = lastP;
