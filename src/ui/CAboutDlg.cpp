@@ -77,7 +77,7 @@ QPushButton* CAboutDlg::makeLink(const char* name, const QString& text) {
   link->setFlat(true);
   link->setAutoDefault(false);
   link->setCursor(Qt::PointingHandCursor);
-  link->setStyleSheet("text-align: left");
+  link->setStyleSheet("text-align: left; color: palette(link)");
   return link;
 }
 

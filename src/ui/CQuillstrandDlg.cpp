@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTreeView>
 #include <algorithm>
 #include <array>
@@ -181,14 +182,20 @@ QPlainTextEdit* CQuillstrandDlg::makePane(const char* name) {
 }
 
 void CQuillstrandDlg::sizeColumns() {
-  // The template's widths, grown with the font, and never narrower than
-  // the header's text.
+  // The template's columns just fill its list; here they fill the list at
+  // the window's first size, beside a vertical scroll bar, in the same
+  // shares, each at least as wide as its header's text.
   const DialogUnits units(font());
+  const int room = units.x(543) - 2 * machineList_->frameWidth() -
+                   style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  int templateWidth = 0;
+  for (const MachineColumn& column : kMachineColumns) templateWidth += column.width;
   const QHeaderView* header = machineList_->header();
   for (size_t column = 0; column < kMachineColumnCount; ++column) {
     const int index = static_cast<int>(column);
-    machineList_->setColumnWidth(index, std::max(units.pixels(kMachineColumns[column].width),
-                                                 header->sectionSizeHint(index)));
+    machineList_->setColumnWidth(index,
+                                 std::max(kMachineColumns[column].width * room / templateWidth,
+                                          header->sectionSizeHint(index)));
   }
 }
 

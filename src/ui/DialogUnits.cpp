@@ -11,9 +11,6 @@ namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr double kAlphabetLength = 52;
 
-// The template font's average character width in pixels.
-constexpr double kTemplateCharWidth = 6;
-
 }  // namespace
 
 DialogUnits::DialogUnits(const QFont& font) {
@@ -28,8 +25,4 @@ int DialogUnits::x(int units) const {
 
 int DialogUnits::y(int units) const {
   return static_cast<int>(std::lround(units * charHeight_ / 8));
-}
-
-int DialogUnits::pixels(int templatePixels) const {
-  return static_cast<int>(std::lround(templatePixels * charWidth_ / kTemplateCharWidth));
 }

@@ -15,9 +15,6 @@ class DialogUnits {
   int y(int units) const;
   QSize size(int width, int height) const { return {x(width), y(height)}; }
 
-  // Pixels of the template fonts (8 point at 96 DPI) scaled to this font.
-  int pixels(int templatePixels) const;
-
  private:
   double charWidth_;
   double charHeight_;

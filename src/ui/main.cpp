@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <memory>
 
 #include "model/Constants.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(kAppName);
   QApplication::setApplicationVersion(kVersion);
+  QApplication::setWindowIcon(QIcon(":/quillstrand.png"));
 
   QCommandLineParser parser;
   parser.setApplicationDescription("Administrator of a farm of sieve clients");
