@@ -55,6 +55,14 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
     prompter_.warn(
         this, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
 
+  layOut();
+  new QShortcut(Qt::Key_F5, this, this, &CQuillstrandDlg::refresh);
+  new QShortcut(Qt::Key_F1, this, this, &CQuillstrandDlg::showAbout);
+  connectSession();
+  session_.refresh();
+}
+
+void CQuillstrandDlg::layOut() {
   const DialogUnits units(font());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(units.x(7), units.y(7), units.x(7), units.y(7));
@@ -69,11 +77,6 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
   layout->addLayout(makeFactorPanes(), 279);
   resize(units.size(557, 404));
   sizeColumns();
-
-  new QShortcut(Qt::Key_F5, this, this, &CQuillstrandDlg::refresh);
-  new QShortcut(Qt::Key_F1, this, this, &CQuillstrandDlg::showAbout);
-  connectSession();
-  session_.refresh();
 }
 
 void CQuillstrandDlg::reject() {

@@ -27,6 +27,7 @@ class CQuillstrandDlg : public QDialog {
   void reject() override;
 
  private:
+  void layOut();
   QBoxLayout* makeButtonRow();
   QBoxLayout* makeMachineHeader();
   QTreeView* makeMachineList();
