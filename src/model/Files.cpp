@@ -89,18 +89,21 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   if (S_ISDIR(info.st_mode)) return SystemError(path, EISDIR);
   // A device or a pipe may never end (/dev/zero) or never answer.
   if (!S_ISREG(info.st_mode)) return NotRegularFile(path);
-  std::string text;
-  text.reserve(static_cast<size_t>(info.st_size));
-  char chunk[65536];
+  // Read straight into the string, one byte more than the file's size so
+  // that a file still growing is noticed, and read on to its real end.
+  std::string text(static_cast<size_t>(info.st_size) + 1, '\0');
+  size_t length = 0;
   for (;;) {
-    const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+    if (length == text.size()) text.resize(2 * text.size());
+    const ssize_t got = ::read(fd.get(), text.data() + length, text.size() - length);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
       return SystemError(path, errno);
     }
-    text.append(chunk, static_cast<size_t>(got));
+    length += static_cast<size_t>(got);
   }
+  text.resize(length);
   return text;
 }
 
