@@ -1,12 +1,29 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <mutex>
 
 #include "cli/ConfigCommand.h"
+#include "cli/StatusCommand.h"
 #include "model/Constants.h"
 #include "model/SettingsFile.h"
+#include "monitor/CurlFetcher.h"
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+// Counts the machines read on one line of `err`; called from reading threads.
+std::function<void(size_t, size_t)> ProgressLine(std::ostream& err) {
+  auto lock = std::make_shared<std::mutex>();
+  return [&err, lock](size_t read, size_t of) {
+    const std::lock_guard guard(*lock);
+    err << "\rReading machines: " << read << '/' << of << (read == of ? "\n" : "") << std::flush;
+  };
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool showProgress) {
   CLI::App app{
       std::string(kAppName) + " " + kVersion + ": the sieve farm administrator, without a window",
       "quillstrand-cli"};
@@ -15,6 +32,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   app.require_subcommand(1);
   CLI::App* config =
       app.add_subcommand("config", "Print the settings and machines of the settings file");
+  CLI::App* status = app.add_subcommand(
+      "status", "Refresh every machine and print the machine list and the new factors");
+  StatusRequest request;
+  status->add_flag("--json", request.json, "Print one JSON object");
+  status->add_option("--machine", request.machine,
+                     "Show the factors of the machine with this index (from 0) alone");
 
   try {
     app.parse(argc, argv);
@@ -29,5 +52,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return 2;
   }
   if (config->parsed()) PrintConfig(settingsPath, model, out);
+  if (status->parsed()) {
+    if (request.machine && *request.machine >= model.Machines.size()) {
+      err << "quillstrand-cli: --machine " << *request.machine << ": there are "
+          << model.Machines.size() << " machines\n";
+      return 2;
+    }
+    RefreshOptions options;
+    if (showProgress) options.progress = ProgressLine(err);
+    RunStatus(model, CurlFetcher(), request, options, out, err);
+  }
   return 0;
 }

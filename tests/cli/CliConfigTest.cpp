@@ -1,27 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <vector>
-
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "model/Password.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun RunWith(std::vector<std::string> args) {
-  args.insert(args.begin(), "quillstrand-cli");
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  std::ostringstream out, err;
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {code, out.str(), err.str()};
-}
 
 TEST(CliConfig, PrintsSettingsAndMachinesWithoutThePassword) {
   TempDir dir;
