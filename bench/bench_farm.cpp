@@ -1,0 +1,167 @@
+// How long one refresh of a whole farm takes, and how much memory it needs.
+//
+// The farm is written into a temporary folder: half of its machines are
+// read as local files, the other half over http from a local server that
+// delays every answer, as a real network would. Reported:
+//  - the refresh of the whole farm;
+//  - the refresh of the local machines alone, beside `cat` of their files;
+//  - a farm of small files, all over http, where only the latency counts;
+//  - the memory a refresh takes beside the size of the files it reads.
+#include <sys/resource.h>
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "FakeFarm.h"
+#include "monitor/CurlFetcher.h"
+#include "monitor/Refresh.h"
+#include "support/HttpTestServer.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kBytes[] = "application/octet-stream";
+
+struct FarmOptions {
+  size_t machines = 200;
+  double httpShare = 0.5;
+  FakeMachineSize size{50'000, 20'000};
+  int latencyMs = 100;
+  int repeat = 3;
+  size_t parallel = RefreshOptions{}.parallel;
+};
+
+struct Farm {
+  Model model;
+  Model localOnly;
+  std::vector<std::string> localFiles;
+  size_t bytes = 0;
+};
+
+// Machine i is served over http when it falls in the http share.
+Farm MakeFarm(const FarmOptions& options, const TempDir& dir, HttpTestServer& server) {
+  Farm farm;
+  const size_t httpMachines = static_cast<size_t>(options.machines * options.httpShare);
+  for (size_t i = 0; i < options.machines; ++i) {
+    if (i < httpMachines) {
+      FakeMachineFiles files = MakeFakeMachine(i, options.size);
+      farm.bytes += files.status.size() + files.factors.size();
+      const std::string folder = "/" + files.name + "/";
+      // Served as bytes: the test server would compress text, at a cost of
+      // its own that no sieve client's server needs to have.
+      server.serve(folder + "QsvStatus.dat", std::move(files.status), 200, kBytes);
+      server.serve(folder + "fact.txt", std::move(files.factors), 200, kBytes);
+      farm.model.Machines.push_back(Machine(files.name, server.url(folder + "fact.txt"),
+                                            server.url(folder + "QsvStatus.dat"),
+                                            files.middleFactor));
+    } else {
+      const Machine machine = WriteFakeMachine(dir.path(), i, options.size);
+      for (const std::string& path : {machine.StatusPath, machine.FactorPath}) {
+        farm.localFiles.push_back(path);
+        farm.bytes += std::filesystem::file_size(path);
+      }
+      farm.model.Machines.push_back(machine);
+      farm.localOnly.Machines.push_back(machine);
+    }
+  }
+  return farm;
+}
+
+double Seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+// The median time of `repeat` runs of `run`, after one run that warms the
+// page cache.
+template <typename Run>
+double MedianSeconds(int repeat, const Run& run) {
+  run();
+  std::vector<double> times;
+  for (int i = 0; i < repeat; ++i) {
+    const auto start = Clock::now();
+    run();
+    times.push_back(Seconds(Clock::now() - start));
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+double RefreshSeconds(Model model, const Fetcher& fetcher, const FarmOptions& options) {
+  return MedianSeconds(options.repeat, [&] {
+    if (!RefreshAll(model, fetcher, {.parallel = options.parallel, .progress = {}}))
+      throw std::logic_error("refresh refused");
+  });
+}
+
+double CatSeconds(const std::vector<std::string>& files, int repeat) {
+  std::string command = "cat";
+  for (const std::string& file : files) command += " '" + file + "'";
+  command += " > /dev/null";
+  return MedianSeconds(repeat, [&] {
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cat failed");
+  });
+}
+
+size_t PeakResidentBytes() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<size_t>(usage.ru_maxrss) * 1024;
+}
+
+double Megabytes(size_t bytes) { return static_cast<double>(bytes) / 1e6; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  FarmOptions options;
+  CLI::App app{"Times the refresh of a generated farm", "bench_farm"};
+  app.allow_extras();  // ./dev bench hands every benchmark the same arguments
+  app.add_option("--machines", options.machines)->capture_default_str();
+  app.add_option("--http-share", options.httpShare, "Share of machines read over http")
+      ->capture_default_str();
+  app.add_option("--status-lines", options.size.statusLines)->capture_default_str();
+  app.add_option("--factor-lines", options.size.factorLines)->capture_default_str();
+  app.add_option("--latency-ms", options.latencyMs, "Delay of every http answer")
+      ->capture_default_str();
+  app.add_option("--repeat", options.repeat)->capture_default_str();
+  app.add_option("--parallel", options.parallel, "Transfers at once")->capture_default_str();
+  CLI11_PARSE(app, argc, argv);
+
+  TempDir dir;
+  HttpTestServer server;
+  server.setDelay(std::chrono::milliseconds(options.latencyMs));
+  const Farm farm = MakeFarm(options, dir, server);
+  const CurlFetcher fetcher;
+  std::printf("farm: %zu machines, %.0f%% over http with %d ms latency, %.1f MB of files\n",
+              options.machines, 100 * options.httpShare, options.latencyMs, Megabytes(farm.bytes));
+
+  const size_t residentBefore = PeakResidentBytes();
+  const double whole = RefreshSeconds(farm.model, fetcher, options);
+  const size_t refreshPeak = PeakResidentBytes() - residentBefore;
+  std::printf("refresh of the whole farm:      %.3f s\n", whole);
+  std::printf("memory of a refresh:            %.1f MB (%.2f times the files)\n",
+              Megabytes(refreshPeak), static_cast<double>(refreshPeak) / farm.bytes);
+
+  if (!farm.localFiles.empty()) {
+    const double local = RefreshSeconds(farm.localOnly, fetcher, options);
+    const double cat = CatSeconds(farm.localFiles, options.repeat);
+    std::printf("refresh of the local machines:  %.3f s, cat of their files %.3f s (%.2f times)\n",
+                local, cat, local / cat);
+  }
+
+  HttpTestServer small;
+  small.setDelay(std::chrono::milliseconds(options.latencyMs));
+  const FarmOptions latencyOnly{.machines = options.machines,
+                                .httpShare = 1,
+                                .size = {50, 20},
+                                .latencyMs = options.latencyMs,
+                                .repeat = options.repeat,
+                                .parallel = options.parallel};
+  const Farm remote = MakeFarm(latencyOnly, dir, small);
+  std::printf("refresh of %zu machines over http, small files: %.3f s\n", options.machines,
+              RefreshSeconds(remote.model, fetcher, latencyOnly));
+  return 0;
+}
