@@ -25,6 +25,17 @@ TEST(ReadLeadingNumber, ReadsDigitsAfterBlanksUpToTheFirstOtherCharacter) {
       Case{"-5", std::nullopt, ""},
       Case{"+5", std::nullopt, ""},
       Case{"abc", std::nullopt, ""},
+      // Digits are converted eight at a time: break the groups at every
+      // place, with the characters on either side of '0' to '9'.
+      Case{"12345678", 12345678, ""},
+      Case{"12345678x", 12345678, "x"},
+      Case{"1234567:9", 1234567, ":9"},
+      Case{"1234567/9", 1234567, "/9"},
+      Case{"123456789012345:", 123456789012345, ":"},
+      Case{"1234567890123456", 1234567890123456, ""},
+      Case{"12345678901234567 kp/s", 12345678901234567, " kp/s"},
+      Case{"9999999999999999999", 9999999999999999999u, ""},
+      Case{"00000000000000000000000000042", 42, ""},
   };
   for (const auto& [text, number, rest] : cases) {
     SCOPED_TRACE(text);
