@@ -25,6 +25,13 @@ class [[nodiscard]] Result {
   const T& value() const { return std::get<0>(state_); }
   const Error& error() const { return std::get<1>(state_); }
 
+  // The result of `f` on the value, moved out, or this error.
+  template <typename F>
+  auto transform(F&& f) && -> Result<decltype(f(std::declval<T&&>()))> {
+    if (!ok()) return error();
+    return f(std::move(value()));
+  }
+
  private:
   std::variant<T, Error> state_;
 };

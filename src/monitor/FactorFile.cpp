@@ -33,6 +33,30 @@ int32_t SaturatingAdd(int32_t total, int32_t more) {
       std::min<int64_t>(int64_t{total} + more, std::numeric_limits<int32_t>::max()));
 }
 
+void RecordReading(Model& model, size_t index, const FactorReading& reading) {
+  Machine& machine = model.Machines[index];
+  machine.TotalFactors = reading.TotalFactors;
+  machine.RangeFactors = reading.RangeFactors;
+  if (reading.Mark) model.Marks.push_back({static_cast<int32_t>(index), *reading.Mark});
+  model.NewFactorCount = SaturatingAdd(model.NewFactorCount, reading.NewCount);
+}
+
+// Resets the machine's counts; true when there is a file to read them from.
+bool StartReading(Machine& machine, const Error* error) {
+  machine.TotalFactors = 0;
+  machine.RangeFactors = 0;
+  machine.FactorError = error ? error->message : std::string();
+  return !error;
+}
+
+void ApplyFactorText(Model& model, size_t index, std::string_view text, bool fillAllFactors) {
+  const Machine& machine = model.Machines[index];
+  RecordReading(
+      model, index,
+      ScanFactorFile(text, machine.LastOldFactor, machine.RangeStart, machine.Pmax,
+                     model.NewFactorsText, fillAllFactors ? &model.AllFactorsText : nullptr));
+}
+
 }  // namespace
 
 uint64_t ParseLeadingP(std::string_view line) {
@@ -80,24 +104,28 @@ FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint
 }
 
 void ApplyFactorFile(Model& model, size_t index, const LocationText& file, bool fillAllFactors) {
-  Machine& machine = model.Machines[index];
-  machine.TotalFactors = 0;
-  machine.RangeFactors = 0;
-  if (!file) {
-    machine.FactorError = file.error().message;
-    return;
-  }
-  machine.FactorError.clear();
-  const FactorReading reading =
-      ScanFactorFile(file.value(), machine.LastOldFactor, machine.RangeStart, machine.Pmax,
-                     model.NewFactorsText, fillAllFactors ? &model.AllFactorsText : nullptr);
-  machine.TotalFactors = reading.TotalFactors;
-  machine.RangeFactors = reading.RangeFactors;
-  if (reading.Mark) model.Marks.push_back({static_cast<int32_t>(index), *reading.Mark});
-  model.NewFactorCount = SaturatingAdd(model.NewFactorCount, reading.NewCount);
+  if (StartReading(model.Machines[index], file ? nullptr : &file.error()))
+    ApplyFactorText(model, index, file.value(), fillAllFactors);
 }
 
 void ReadFactorFile(Model& model, size_t index, bool fillAllFactors, const Fetcher& fetcher) {
   ApplyFactorFile(model, index, OpenLocation(model.Machines[index].FactorPath, fetcher),
                   fillAllFactors);
+}
+
+FactorScan ScanFactorFileAhead(std::string text, uint64_t lastOldFactor, uint64_t rangeStart,
+                               uint64_t pmax) {
+  FactorScan scan{std::move(text), lastOldFactor, {}, {}};
+  scan.reading = ScanFactorFile(scan.text, lastOldFactor, rangeStart, pmax, scan.newText, nullptr);
+  return scan;
+}
+
+void ApplyFactorScan(Model& model, size_t index, const Result<FactorScan>& scan) {
+  if (!StartReading(model.Machines[index], scan ? nullptr : &scan.error())) return;
+  if (scan.value().lastOldFactor != model.Machines[index].LastOldFactor) {
+    ApplyFactorText(model, index, scan.value().text, false);
+    return;
+  }
+  model.NewFactorsText += scan.value().newText;
+  RecordReading(model, index, scan.value().reading);
 }

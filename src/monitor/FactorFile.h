@@ -40,3 +40,21 @@ void ApplyFactorFile(Model& model, size_t index, const LocationText& file, bool 
 
 // Reads machine `index`'s factor file and applies it.
 void ReadFactorFile(Model& model, size_t index, bool fillAllFactors, const Fetcher& fetcher);
+
+// A factor file scanned on a reading thread during a refresh, for the old
+// mark and the range its machine had then.
+struct FactorScan {
+  std::string text;
+  uint64_t lastOldFactor = 0;
+  FactorReading reading;
+  std::string newText;
+};
+
+FactorScan ScanFactorFileAhead(std::string text, uint64_t lastOldFactor, uint64_t rangeStart,
+                               uint64_t pmax);
+
+// Applies a factor file scanned ahead as ApplyFactorFile applies its text
+// (without the "All factors" pane). Should the machine's LastOldFactor have
+// moved since the scan (its factors were marked as old meanwhile), the text
+// is scanned again, so that no factor shows as new twice.
+void ApplyFactorScan(Model& model, size_t index, const Result<FactorScan>& scan);

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr size_t kFilesPerMachine = 3;
-
 // Clears RefreshBusy however the refresh ends.
 class RefreshBusyGuard {
  public:
@@ -26,18 +24,41 @@ class RefreshBusyGuard {
   Model& model_;
 };
 
-// Reads file `file` (status, queue, factors) of one machine.
-Result<std::string> ReadMachineFile(const MachineLocations& machine, size_t file,
-                                    const Fetcher& fetcher) {
-  switch (file) {
-    case 0:
-      return OpenLocation(machine.Status, fetcher);
-    case 1:
-      return machine.Queue ? ReadWholeFile(*machine.Queue) : std::string();
-    default:
-      return OpenLocation(machine.Factors, fetcher);
+// One machine's files while they are being read, each on its own so that a
+// host that does not answer costs one timeout, not one per file. Whichever
+// file arrives last scans the factor file for the range the status file
+// gives.
+class MachineBeingRead {
+ public:
+  static constexpr size_t kFiles = 3;
+
+  // Reads file `file` (status, queue, factors); true when it was the last.
+  bool Read(const MachineLocations& machine, size_t file, const Fetcher& fetcher) {
+    if (file == 0)
+      status_ = ReadStatusReading(machine.Status, machine.SpeedAvgIntervals, fetcher);
+    else if (file == 1)
+      queue_ = machine.Queue ? ReadWholeFile(*machine.Queue) : std::string();
+    else
+      factors_ = OpenLocation(machine.Factors, fetcher);
+    // The decrement orders the other threads' writes before the last one.
+    return --unread_ == 0;
   }
-}
+
+  MachineFiles Finish(const MachineLocations& machine) {
+    const StatusReading range = *status_ ? status_->value() : StatusReading{};
+    return {std::move(*status_), std::move(*queue_),
+            std::move(*factors_).transform([&](std::string text) {
+              return ScanFactorFileAhead(std::move(text), machine.LastOldFactor, range.RangeStart,
+                                         range.Pmax);
+            })};
+  }
+
+ private:
+  std::optional<Result<StatusReading>> status_;
+  std::optional<Result<std::string>> queue_;
+  std::optional<LocationText> factors_;
+  std::atomic<size_t> unread_{kFiles};
+};
 
 // Runs `work` on `threads` threads, the calling one among them; a thread
 // that cannot be started leaves its share to the others.
@@ -56,9 +77,9 @@ void RunOnThreads(size_t threads, const Work& work) {
 
 void ApplyMachineFiles(Model& model, size_t index, MachineFiles files) {
   Machine& machine = model.Machines[index];
-  ApplyStatusFile(machine, files.Status, model.Options.SpeedAvgIntervals);
+  ApplyStatusReading(machine, files.Status);
   ApplyQueueFile(machine, files.Queue);
-  ApplyFactorFile(model, index, files.Factors, false);
+  ApplyFactorScan(model, index, files.Factors);
 }
 
 void ClearFactorsOnDisplay(Model& model) {
@@ -75,35 +96,32 @@ std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model) {
   model.RefreshBusy = true;
   std::vector<MachineLocations> locations;
   locations.reserve(model.Machines.size());
-  for (const Machine& machine : model.Machines)
-    locations.push_back(
-        {machine.StatusPath, RangeFilePath(machine.StatusPath), machine.FactorPath});
+  for (const Machine& machine : model.Machines) {
+    locations.push_back({machine.StatusPath, RangeFilePath(machine.StatusPath), machine.FactorPath,
+                         machine.LastOldFactor, model.Options.SpeedAvgIntervals});
+  }
   return locations;
 }
 
 std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>& locations,
                                             const Fetcher& fetcher, const RefreshOptions& options) {
-  const size_t jobs = locations.size() * kFilesPerMachine;
-  std::vector<std::optional<Result<std::string>>> read(jobs);
-  // Files still to read per machine, so that progress counts whole machines.
-  std::vector<std::atomic<size_t>> unread(locations.size());
-  for (auto& count : unread) count = kFilesPerMachine;
+  const size_t jobs = locations.size() * MachineBeingRead::kFiles;
+  std::vector<MachineBeingRead> machines(locations.size());
+  std::vector<std::optional<MachineFiles>> read(locations.size());
   std::atomic<size_t> next{0};
   std::atomic<size_t> machinesRead{0};
-
   RunOnThreads(std::clamp<size_t>(options.parallel, 1, std::max<size_t>(jobs, 1)), [&] {
     for (size_t job; (job = next++) < jobs;) {
-      const size_t machine = job / kFilesPerMachine;
-      read[job] = ReadMachineFile(locations[machine], job % kFilesPerMachine, fetcher);
-      if (--unread[machine] == 0 && options.progress)
-        options.progress(++machinesRead, locations.size());
+      const size_t i = job / MachineBeingRead::kFiles;
+      if (!machines[i].Read(locations[i], job % MachineBeingRead::kFiles, fetcher)) continue;
+      read[i] = machines[i].Finish(locations[i]);
+      if (options.progress) options.progress(++machinesRead, locations.size());
     }
   });
 
   std::vector<MachineFiles> files;
   files.reserve(locations.size());
-  for (size_t job = 0; job < jobs; job += kFilesPerMachine)
-    files.push_back({std::move(*read[job]), std::move(*read[job + 1]), std::move(*read[job + 2])});
+  for (std::optional<MachineFiles>& machine : read) files.push_back(std::move(*machine));
   return files;
 }
 

@@ -7,26 +7,33 @@
 #include <vector>
 
 #include "model/Model.h"
+#include "monitor/FactorFile.h"
 #include "monitor/Fetcher.h"
 #include "monitor/Location.h"
+#include "monitor/StatusFile.h"
 
-// The files of one machine that a refresh reads, copied out of the table so
-// that they can be read on other threads while the table is in use.
+// What a refresh reads of one machine, copied out of the table so that the
+// files can be read on other threads while the table is in use.
 struct MachineLocations {
   std::string Status;
   std::optional<std::string> Queue;  // none for an http status location
   std::string Factors;
+  // What reading the files needs to know of the machine and the options.
+  uint64_t LastOldFactor = 0;
+  uint32_t SpeedAvgIntervals = 1;
 };
 
-// What one refresh read of one machine's files.
+// What one refresh read of one machine's files. The status and factor
+// files are parsed and scanned as soon as they are read, on the reading
+// threads, so that little is left for the thread that applies them.
 struct MachineFiles {
-  LocationText Status;
+  Result<StatusReading> Status;
   Result<std::string> Queue;  // as ReadWholeFile gives it; empty text without a file
-  LocationText Factors;
+  Result<FactorScan> Factors;
 };
 
 struct RefreshOptions {
-  size_t parallel = 64;  // transfers at once
+  size_t parallel = 64;  // files read at once
   // Called from the reading threads as machines are read: (read, of all).
   std::function<void(size_t, size_t)> progress;
 };

@@ -79,9 +79,15 @@ StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals)
   return reading;
 }
 
-void ApplyStatusFile(Machine& machine, const LocationText& file, uint32_t speedAvgIntervals) {
-  const StatusReading reading =
-      file ? ParseStatusFile(file.value(), speedAvgIntervals) : StatusReading{};
+Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t speedAvgIntervals,
+                                        const Fetcher& fetcher) {
+  return OpenLocation(location, fetcher).transform([&](std::string text) {
+    return ParseStatusFile(text, speedAvgIntervals);
+  });
+}
+
+void ApplyStatusReading(Machine& machine, const Result<StatusReading>& file) {
+  const StatusReading reading = file ? file.value() : StatusReading{};
   machine.Pmax = reading.Pmax;
   machine.RangeStart = reading.RangeStart;
   machine.CurrentP = reading.CurrentP;
@@ -92,8 +98,8 @@ void ApplyStatusFile(Machine& machine, const LocationText& file, uint32_t speedA
 
 void ReadStatusFile(Model& model, size_t index, const Fetcher& fetcher) {
   Machine& machine = model.Machines[index];
-  ApplyStatusFile(machine, OpenLocation(machine.StatusPath, fetcher),
-                  model.Options.SpeedAvgIntervals);
+  ApplyStatusReading(
+      machine, ReadStatusReading(machine.StatusPath, model.Options.SpeedAvgIntervals, fetcher));
   ReadQueuedRanges(model, index);
   ReadFactorFile(model, index, false, fetcher);
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "model/Model.h"
@@ -22,9 +23,14 @@ struct StatusReading {
 // Reads a status file's text: its "pmax", "pmin" and "Done" lines.
 StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals);
 
-// Resets the machine's range, position, speed and finished mark, then sets
-// them from the file when it was read; otherwise keeps why in StatusError.
-void ApplyStatusFile(Machine& machine, const LocationText& file, uint32_t speedAvgIntervals);
+// Reads and parses the status file at `location`.
+Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t speedAvgIntervals,
+                                        const Fetcher& fetcher);
+
+// Sets the machine's range, position, speed and finished mark from a
+// reading; a status file that could not be read resets them and leaves why
+// in StatusError.
+void ApplyStatusReading(Machine& machine, const Result<StatusReading>& reading);
 
 // Reads machine `index`'s status file, then its queued ranges, then its
 // factor file (without filling the "All factors" pane).

@@ -85,9 +85,9 @@ Machine StaleMachine() {
   return machine;
 }
 
-TEST(ApplyStatusFile, SetsEveryFieldFromAFileAndClearsTheError) {
+TEST(ApplyStatusReading, SetsEveryFieldFromAFileAndClearsTheError) {
   Machine machine = StaleMachine();
-  ApplyStatusFile(machine, LocationText(std::string("pmin=100 : 40\n")), 5);
+  ApplyStatusReading(machine, ParseStatusFile("pmin=100 : 40\n", 5));
   EXPECT_EQ(machine.Pmax, 0u);
   EXPECT_EQ(machine.RangeStart, 100u);
   EXPECT_EQ(machine.CurrentP, 100u);
@@ -96,9 +96,9 @@ TEST(ApplyStatusFile, SetsEveryFieldFromAFileAndClearsTheError) {
   EXPECT_EQ(machine.StatusError, "");
 }
 
-TEST(ApplyStatusFile, ResetsEveryFieldAndKeepsWhyWhenTheFileCouldNotBeRead) {
+TEST(ApplyStatusReading, ResetsEveryFieldAndKeepsWhyWhenTheFileCouldNotBeRead) {
   Machine machine = StaleMachine();
-  ApplyStatusFile(machine, LocationText(Error{"/m/QsvStatus.dat: No such file", ENOENT}), 5);
+  ApplyStatusReading(machine, Error{"/m/QsvStatus.dat: No such file", ENOENT});
   EXPECT_EQ(machine.Pmax, 0u);
   EXPECT_EQ(machine.RangeStart, 0u);
   EXPECT_EQ(machine.CurrentP, 0u);

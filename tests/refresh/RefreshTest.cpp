@@ -164,6 +164,24 @@ TEST_F(RefreshTest, BusyFromBeginToFinish) {
   EXPECT_TRUE(RefreshAll(model, fetcher_));
 }
 
+TEST_F(RefreshTest, FactorsMarkedAsOldWhileFilesAreReadStayOld) {
+  Model model;
+  model.Machines = {LocalMachine("a", kStatus, kFactors), LocalMachine("b", kStatus, kFactors)};
+  auto locations = BeginRefresh(model);
+  ASSERT_TRUE(locations);
+  auto files = FetchMachineFiles(*locations, fetcher_);
+  model.Machines[1].LastOldFactor = 1000000000457;  // Mark as old, meanwhile
+  FinishRefresh(model, std::move(files));
+
+  EXPECT_EQ(model.NewFactorsText,
+            "1000000000123 | 3*2^100+1\r\n1000000000457 | 5*2^200+1\r\n"
+            "1000100000789 | 7*2^300+1\r\n"
+            "1000100000789 | 7*2^300+1\r\n");
+  EXPECT_EQ(model.NewFactorCount, 4);
+  EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 1000100000789}, {1, 1000100000789}}));
+  EXPECT_EQ(model.Machines[1].TotalFactors, 3);
+}
+
 TEST_F(RefreshTest, FaultyMachinesGetTheirRowsAndTheRefreshEnds) {
   SilentServer silent;
   const std::string dead = "http://127.0.0.1:" + std::to_string(UnusedPort());
