@@ -1,0 +1,160 @@
+// The main window over a farm of 1000 machines whose New factors pane gets
+// 100,000 lines. A refresh must keep the window's event loop from stalling
+// for more than 0.5 s (the apply stage is the only part on its thread), and
+// scrolling that pane must stay smooth: a page well under one frame.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "model/Numbers.h"
+#include "model/SettingsFile.h"
+#include "monitor/Fetcher.h"
+#include "support/TempDir.h"
+#include "ui/CQuillstrandDlg.h"
+#include "ui/FarmSession.h"
+#include "ui/Prompter.h"
+
+namespace {
+
+constexpr uint64_t kMachines = 1000;
+constexpr int kFactorsPerMachine = 100;
+constexpr uint64_t kBillion = 1'000'000'000;
+
+// Serves every machine's files from memory, so that what is measured is
+// the window and not a disk or a network.
+class MemoryFetcher : public Fetcher {
+ public:
+  void serve(const std::string& url, std::string text) { texts_[url] = std::move(text); }
+  Result<std::string> FetchUrl(const std::string& url) const override {
+    const auto found = texts_.find(url);
+    if (found == texts_.end()) return Error{url + ": not served"};
+    return found->second;
+  }
+
+ private:
+  std::map<std::string, std::string> texts_;
+};
+
+class SilentPrompter : public Prompter {
+ public:
+  QMessageBox::StandardButton ask(QWidget*, const QString&, const QString&,
+                                  QMessageBox::StandardButtons, QMessageBox::StandardButton answer,
+                                  QMessageBox::Icon) override {
+    return answer;
+  }
+  QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return {};
+  }
+  void openUrl(const QUrl&) override {}
+};
+
+std::string StatusText(uint64_t start) {
+  std::string text = "pmax=" + DecimalText(start + 10 * kBillion) + "\n";
+  for (int i = 1; i <= 50; ++i)
+    text += "pmin=" + DecimalText(start + i * 10'000'000ULL) + " : 3000 kp/s\n";
+  return text;
+}
+
+std::string FactorText(uint64_t start) {
+  std::string text;
+  for (int i = 0; i < kFactorsPerMachine; ++i)
+    text +=
+        DecimalText(start + 1 + i * 4'999'999ULL) + " | 3*2^" + DecimalText(4'567'891 + i) + "+1\n";
+  return text;
+}
+
+// A thousand machines, each with a hundred new factors, and the window
+// over them after its first refresh.
+struct BigFarm {
+  BigFarm() {
+    Model configured;
+    for (uint64_t i = 0; i < kMachines; ++i) {
+      const std::string name = DecimalText(i);
+      const std::string base = "http://" + name + "/";
+      const uint64_t start = (1'500 + 10 * i) * kBillion;
+      fetcher->serve(base + "QsvStatus.dat", StatusText(start));
+      fetcher->serve(base + "fact.txt", FactorText(start));
+      configured.Machines.emplace_back(name, base + "fact.txt", base + "QsvStatus.dat", 0);
+    }
+    settingsPath = dir.write("quillstrand.ini", SaveSettingsText("", configured));
+    session = std::make_unique<FarmSession>(model, settingsPath, fetcher);
+    window = std::make_unique<CQuillstrandDlg>(*session, prompter);
+    window->show();
+    WaitForRefresh();
+  }
+
+  // Runs the event loop until the refresh under way has been shown, and
+  // gives the longest the loop went without turning.
+  qint64 WaitForRefresh() {
+    QEventLoop loop;
+    QObject::connect(session.get(), &FarmSession::refreshed, &loop, &QEventLoop::quit);
+    QElapsedTimer sinceTurn;
+    qint64 longest = 0;
+    QTimer turns;
+    QObject::connect(&turns, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceTurn.restart()); });
+    sinceTurn.start();
+    turns.start(0);
+    if (session->refreshing()) loop.exec();
+    return std::max(longest, sinceTurn.elapsed());
+  }
+
+  TempDir dir;
+  std::shared_ptr<MemoryFetcher> fetcher = std::make_shared<MemoryFetcher>();
+  std::string settingsPath;
+  Model model;
+  SilentPrompter prompter;
+  std::unique_ptr<FarmSession> session;
+  std::unique_ptr<CQuillstrandDlg> window;
+};
+
+BigFarm& Farm() {
+  static BigFarm farm;
+  return farm;
+}
+
+void BM_RefreshWindow(benchmark::State& state) {
+  BigFarm& farm = Farm();
+  qint64 longestStall = 0;
+  for (auto _ : state) {
+    farm.session->refresh();
+    longestStall = std::max(longestStall, farm.WaitForRefresh());
+  }
+  state.counters["longest_stall_ms"] = static_cast<double>(longestStall);
+  state.counters["new_factor_lines"] = farm.model.NewFactorCount;
+}
+BENCHMARK(BM_RefreshWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ScrollNewFactorsPage(benchmark::State& state) {
+  auto* pane = Farm().window->findChild<QPlainTextEdit*>("newFactorsPane");
+  QScrollBar* bar = pane->verticalScrollBar();
+  int position = bar->minimum();
+  for (auto _ : state) {
+    position += bar->pageStep();
+    if (position > bar->maximum()) position = bar->minimum();
+    bar->setValue(position);
+    pane->viewport()->repaint();
+  }
+  state.counters["lines"] = pane->blockCount();
+}
+BENCHMARK(BM_ScrollNewFactorsPage)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
