@@ -23,6 +23,11 @@ struct StatusReading {
 // Reads a status file's text: its "pmax", "pmin" and "Done" lines.
 StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals);
 
+// The same reading, taken line by line as the rules are written. It is what
+// ParseStatusFile falls back on when a line that decides the reading
+// cannot be read whole, and what it is tested against.
+StatusReading ParseStatusFileLineByLine(std::string_view text, uint32_t speedAvgIntervals);
+
 // Reads and parses the status file at `location`.
 Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t speedAvgIntervals,
                                         const Fetcher& fetcher);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <random>
 
 #include "monitor/FakeFetcher.h"
 #include "monitor/StatusFile.h"
@@ -65,12 +66,48 @@ TEST(ParseStatusFile, ReadsRangePositionSpeedAndDone) {
   for (const auto& [text, intervals, reading] : cases) {
     SCOPED_TRACE(::testing::Message()
                  << ::testing::PrintToString(std::string(text)) << " over " << intervals);
-    const StatusReading read = ParseStatusFile(text, intervals);
-    EXPECT_EQ(read.Pmax, reading.Pmax);
-    EXPECT_EQ(read.RangeStart, reading.RangeStart);
-    EXPECT_EQ(read.CurrentP, reading.CurrentP);
-    EXPECT_EQ(read.Speed, reading.Speed);
-    EXPECT_EQ(read.Done, reading.Done);
+    for (const auto parse : {ParseStatusFile, ParseStatusFileLineByLine}) {
+      const StatusReading read = parse(text, intervals);
+      EXPECT_EQ(read.Pmax, reading.Pmax);
+      EXPECT_EQ(read.RangeStart, reading.RangeStart);
+      EXPECT_EQ(read.CurrentP, reading.CurrentP);
+      EXPECT_EQ(read.Speed, reading.Speed);
+      EXPECT_EQ(read.Done, reading.Done);
+    }
+  }
+}
+
+// ParseStatusFile looks only at the lines that decide the reading; on any
+// file it must give what the rules give line by line.
+TEST(ParseStatusFile, AgreesWithTheLineByLineReading) {
+  std::mt19937 random(12345);
+  const auto pick = [&](std::initializer_list<std::string_view> choices) {
+    return std::string(choices.begin()[random() % choices.size()]);
+  };
+  const auto number = [&] {
+    return random() % 4 == 0 ? pick({"", "0", "abc", "-5", "18446744073709551616", "4294967296"})
+                             : std::to_string(random() % 1000);
+  };
+  const auto line = [&] {
+    switch (random() % 6) {
+      case 0:
+        return pick({"pmax=", "pmax", "pmaxX"}) + number();
+      case 1:
+        return pick({"Done", "Done!"});
+      case 2:
+        return pick({"", "junk", " pmin=5 : 5", "PMAX=7"});
+      default:
+        return pick({"pmin=", "pmin", "pmin "}) + number() + pick({" : ", ":", " ", "", " x "}) +
+               number() + pick({"", " kp/s"});
+    }
+  };
+  for (int file = 0; file < 20000; ++file) {
+    std::string text;
+    for (int lines = random() % 12; lines > 0; --lines) text += line() + pick({"\n", "\r\n"});
+    for (const uint32_t n : {0u, 1u, 2u, 3u, 5u, 1000u}) {
+      SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(text) << " over " << n);
+      ASSERT_EQ(ParseStatusFile(text, n), ParseStatusFileLineByLine(text, n));
+    }
   }
 }
 
