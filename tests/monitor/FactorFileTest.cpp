@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <string>
 
+#include "ReadingPrinters.h"
 #include "monitor/FactorFile.h"
 #include "monitor/FakeFetcher.h"
 #include "submit/NewFactorActions.h"
