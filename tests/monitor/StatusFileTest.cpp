@@ -117,26 +117,25 @@ Machine StaleMachine() {
   return machine;
 }
 
-TEST(ApplyStatusReading, SetsEveryFieldFromAFileAndClearsTheError) {
-  Machine machine = StaleMachine();
-  ApplyStatusReading(machine, ParseStatusFile("pmin=100 : 40\n", 5));
-  EXPECT_EQ(machine.Pmax, 0u);
-  EXPECT_EQ(machine.RangeStart, 100u);
-  EXPECT_EQ(machine.CurrentP, 100u);
-  EXPECT_EQ(machine.Speed, 40u);
-  EXPECT_FALSE(machine.Done);
-  EXPECT_EQ(machine.StatusError, "");
-}
-
-TEST(ApplyStatusReading, ResetsEveryFieldAndKeepsWhyWhenTheFileCouldNotBeRead) {
-  Machine machine = StaleMachine();
-  ApplyStatusReading(machine, Error{"/m/QsvStatus.dat: No such file", ENOENT});
-  EXPECT_EQ(machine.Pmax, 0u);
-  EXPECT_EQ(machine.RangeStart, 0u);
-  EXPECT_EQ(machine.CurrentP, 0u);
-  EXPECT_EQ(machine.Speed, 0u);
-  EXPECT_FALSE(machine.Done);
-  EXPECT_EQ(machine.StatusError, "/m/QsvStatus.dat: No such file");
+TEST(ApplyStatusReading, SetsEveryFieldOrResetsThemAndKeepsWhy) {
+  struct Case {
+    Result<StatusReading> reading;
+    StatusReading fields;
+    std::string error;
+  };
+  const std::array cases{
+      Case{ParseStatusFile("pmin=100 : 40\n", 5), {0, 100, 100, 40, false}, ""},
+      Case{Error{"/m/QsvStatus.dat: No such file", ENOENT}, {}, "/m/QsvStatus.dat: No such file"},
+  };
+  for (const auto& [reading, fields, error] : cases) {
+    SCOPED_TRACE(error);
+    Machine machine = StaleMachine();
+    ApplyStatusReading(machine, reading);
+    EXPECT_EQ((StatusReading{machine.Pmax, machine.RangeStart, machine.CurrentP, machine.Speed,
+                             machine.Done}),
+              fields);
+    EXPECT_EQ(machine.StatusError, error);
+  }
 }
 
 // The status file of a machine decides which of its factors are in range,
