@@ -88,13 +88,7 @@ const IniDocument::Section* IniDocument::Find(std::string_view name) const {
 
 IniDocument::Section& IniDocument::FindOrAdd(std::string_view name) {
   const auto [found, added] = index_.try_emplace(Lower(name), sections_.size());
-  if (added) {
-    // Appended piece by piece: GCC 12 warns falsely about "[" + name + "]".
-    std::string header = "[";
-    header += SingleLine(name);
-    header += ']';
-    sections_.push_back(Section{std::move(header), {}});
-  }
+  if (added) sections_.push_back(Section{"[" + SingleLine(name) + "]", {}});
   return sections_[found->second];
 }
 
