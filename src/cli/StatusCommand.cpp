@@ -99,12 +99,8 @@ void PrintJson(const Model& model, std::ostream& out) {
 
 void ReportUnreadFiles(const Model& model, std::ostream& err) {
   for (const Machine& machine : model.Machines) {
-    for (const auto& [file, error] : {std::pair{"status file", &machine.StatusError},
-                                      std::pair{"factor file", &machine.FactorError},
-                                      std::pair{"queued range file", &machine.QueueError}}) {
-      if (!error->empty())
-        err << "quillstrand-cli: " << machine.Name << ": " << file << ": " << *error << '\n';
-    }
+    for (const std::string& line : UnreadFiles(machine))
+      err << "quillstrand-cli: " << machine.Name << ": " << line << '\n';
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "model/Machine.h"
 
@@ -31,3 +32,7 @@ using MachineRow = std::array<std::string, kMachineColumnCount>;
 
 // The texts of a machine's row in the machine list, column by column.
 MachineRow MachineRowTexts(const Machine& machine);
+
+// Why the last refresh could not read the machine's files, a line per file
+// in the order they are read ("status file: <reason>"); none when all were.
+std::vector<std::string> UnreadFiles(const Machine& machine);

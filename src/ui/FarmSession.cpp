@@ -1,7 +1,6 @@
 #include "ui/FarmSession.h"
 
 #include <QStringList>
-#include <array>
 #include <system_error>
 #include <thread>
 
@@ -12,33 +11,14 @@
 
 namespace {
 
-// The files whose failure a row's tooltip tells, in the order they are read.
-struct FileFailure {
-  const char* file;
-  std::string Machine::*reason;
-};
-
-constexpr std::array kFileFailures{
-    FileFailure{"status file", &Machine::StatusError},
-    FileFailure{"queued range file", &Machine::QueueError},
-    FileFailure{"factor file", &Machine::FactorError},
-};
-
-QString ReadFailures(const Machine& machine) {
-  QStringList lines;
-  for (const auto& [file, reason] : kFileFailures) {
-    if (!(machine.*reason).empty())
-      lines << QString::fromLatin1(file) + ": " + QString::fromStdString(machine.*reason);
-  }
-  return lines.join('\n');
-}
-
 MachineListRow ListRow(const Machine& machine) {
   const MachineRow texts = MachineRowTexts(machine);
   MachineListRow row;
   for (size_t column = 0; column < kMachineColumnCount; ++column)
     row.cells[column] = QString::fromStdString(texts[column]);
-  row.toolTip = ReadFailures(machine);
+  QStringList unread;
+  for (const std::string& line : UnreadFiles(machine)) unread << QString::fromStdString(line);
+  row.toolTip = unread.join('\n');
   return row;
 }
 

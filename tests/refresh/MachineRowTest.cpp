@@ -41,4 +41,14 @@ TEST(MachineRowTexts, ShowsEveryColumn) {
   }
 }
 
+TEST(UnreadFiles, NamesEachFileThatWasNotReadInReadingOrder) {
+  Machine machine("m", "", "", 0);
+  EXPECT_TRUE(UnreadFiles(machine).empty());
+  machine.FactorError = "/m/fact.txt: No such file or directory";
+  machine.StatusError = "http://m/QsvStatus.dat: Connection refused";
+  EXPECT_EQ(UnreadFiles(machine),
+            (std::vector<std::string>{"status file: http://m/QsvStatus.dat: Connection refused",
+                                      "factor file: /m/fact.txt: No such file or directory"}));
+}
+
 }  // namespace
