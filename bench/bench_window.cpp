@@ -11,13 +11,12 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "model/Numbers.h"
 #include "model/SettingsFile.h"
-#include "monitor/Fetcher.h"
+#include "support/FakeFetcher.h"
 #include "support/TempDir.h"
 #include "ui/CQuillstrandDlg.h"
 #include "ui/FarmSession.h"
@@ -28,21 +27,6 @@ namespace {
 constexpr uint64_t kMachines = 1000;
 constexpr int kFactorsPerMachine = 100;
 constexpr uint64_t kBillion = 1'000'000'000;
-
-// Serves every machine's files from memory, so that what is measured is
-// the window and not a disk or a network.
-class MemoryFetcher : public Fetcher {
- public:
-  void serve(const std::string& url, std::string text) { texts_[url] = std::move(text); }
-  Result<std::string> FetchUrl(const std::string& url) const override {
-    const auto found = texts_.find(url);
-    if (found == texts_.end()) return Error{url + ": not served"};
-    return found->second;
-  }
-
- private:
-  std::map<std::string, std::string> texts_;
-};
 
 class SilentPrompter : public Prompter {
  public:
@@ -81,8 +65,8 @@ struct BigFarm {
       const std::string name = DecimalText(i);
       const std::string base = "http://" + name + "/";
       const uint64_t start = (1'500 + 10 * i) * kBillion;
-      fetcher->serve(base + "QsvStatus.dat", StatusText(start));
-      fetcher->serve(base + "fact.txt", FactorText(start));
+      fetcher->bodies[base + "QsvStatus.dat"] = StatusText(start);
+      fetcher->bodies[base + "fact.txt"] = FactorText(start);
       configured.Machines.emplace_back(name, base + "fact.txt", base + "QsvStatus.dat", 0);
     }
     settingsPath = dir.write("quillstrand.ini", SaveSettingsText("", configured));
@@ -109,7 +93,7 @@ struct BigFarm {
   }
 
   TempDir dir;
-  std::shared_ptr<MemoryFetcher> fetcher = std::make_shared<MemoryFetcher>();
+  std::shared_ptr<FakeFetcher> fetcher = std::make_shared<FakeFetcher>();
   std::string settingsPath;
   Model model;
   SilentPrompter prompter;

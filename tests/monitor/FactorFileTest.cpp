@@ -6,8 +6,8 @@
 
 #include "ReadingPrinters.h"
 #include "monitor/FactorFile.h"
-#include "monitor/FakeFetcher.h"
 #include "submit/NewFactorActions.h"
+#include "support/FakeFetcher.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "ReadingPrinters.h"
-#include "monitor/FakeFetcher.h"
 #include "monitor/StatusFile.h"
+#include "support/FakeFetcher.h"
 #include "support/TempDir.h"
 
 namespace {
