@@ -1,7 +1,6 @@
 #include "monitor/CellTexts.h"
 
 #include <charconv>
-#include <cstring>
 
 #include "model/Numbers.h"
 

@@ -45,8 +45,13 @@ std::string_view ValueText(std::string_view line) {
   return line.size() > 5 ? line.substr(5) : std::string_view();
 }
 
+// The first item of a line: the bound of a "pmax" line, the p of a "pmin".
+std::optional<uint64_t> FirstNumber(std::string_view line) {
+  return ItemReader(ValueText(line)).Number(UINT64_MAX);
+}
+
 void ReadPmaxLine(std::string_view line, StatusReading& reading) {
-  if (const auto pmax = ItemReader(ValueText(line)).Number(UINT64_MAX)) reading.Pmax = *pmax;
+  if (const auto pmax = FirstNumber(line)) reading.Pmax = *pmax;
   // A new range starts at the next "pmin" line, whether or not the bound read.
   reading.RangeStart = 0;
 }
@@ -115,7 +120,7 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
   ForEachLine(text, [&](std::string_view line) {
     const std::string_view key = line.substr(0, 4);
     if (key == "pmax") {
-      if (const auto pmax = ItemReader(ValueText(line)).Number(UINT64_MAX)) reading.Pmax = *pmax;
+      if (const auto pmax = FirstNumber(line)) reading.Pmax = *pmax;
       firstOfRange = {};
     } else if (key == "pmin") {
       if (firstOfRange.empty()) firstOfRange = line;
@@ -129,7 +134,7 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
   });
 
   if (!firstOfRange.empty()) {
-    const auto p = ItemReader(ValueText(firstOfRange)).Number(UINT64_MAX);
+    const auto p = FirstNumber(firstOfRange);
     if (!p || *p == 0) return std::nullopt;
     reading.RangeStart = *p;
   }
