@@ -16,8 +16,8 @@
 #include <iostream>
 
 #include "FakeFarm.h"
-#include "monitor/CurlFetcher.h"
-#include "monitor/Refresh.h"
+#include "farm/Refresh.h"
+#include "location/CurlFetcher.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 

@@ -16,10 +16,10 @@
 
 #include "model/Numbers.h"
 #include "model/SettingsFile.h"
+#include "session/FarmSession.h"
 #include "support/FakeFetcher.h"
 #include "support/TempDir.h"
 #include "ui/CQuillstrandDlg.h"
-#include "ui/FarmSession.h"
 #include "ui/Prompter.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include "cli/ConfigCommand.h"
 #include "cli/StatusCommand.h"
+#include "location/CurlFetcher.h"
 #include "model/Constants.h"
 #include "model/SettingsFile.h"
-#include "monitor/CurlFetcher.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <ostream>
 
+#include "farm/Refresh.h"
 #include "model/Model.h"
-#include "monitor/Refresh.h"
 
 struct StatusRequest {
   bool json = false;

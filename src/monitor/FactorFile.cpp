@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "model/Lines.h"
 #include "model/Numbers.h"
-#include "monitor/Lines.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "location/Fetcher.h"
+#include "location/Location.h"
 #include "model/Model.h"
-#include "monitor/Fetcher.h"
-#include "monitor/Location.h"
 
 // The p of a factor line: its leading decimal number. A number too large
 // for 64 bits reads as the largest 64-bit value, so that marking such a

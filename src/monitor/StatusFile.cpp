@@ -4,11 +4,10 @@
 #include <optional>
 #include <vector>
 
+#include "model/Lines.h"
 #include "model/Numbers.h"
 #include "monitor/FactorFile.h"
-#include "monitor/Lines.h"
 #include "monitor/RateSamples.h"
-#include "ranges/QueueFile.h"
 
 namespace {
 
@@ -193,12 +192,4 @@ void ApplyStatusReading(Machine& machine, const Result<StatusReading>& file) {
   machine.Speed = reading.Speed;
   machine.Done = reading.Done;
   machine.StatusError = file ? std::string() : file.error().message;
-}
-
-void ReadStatusFile(Model& model, size_t index, const Fetcher& fetcher) {
-  Machine& machine = model.Machines[index];
-  ApplyStatusReading(
-      machine, ReadStatusReading(machine.StatusPath, model.Options.SpeedAvgIntervals, fetcher));
-  ReadQueuedRanges(model, index);
-  ReadFactorFile(model, index, false, fetcher);
 }

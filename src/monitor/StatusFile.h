@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "location/Fetcher.h"
+#include "location/Location.h"
 #include "model/Model.h"
-#include "monitor/Fetcher.h"
-#include "monitor/Location.h"
 
 // What a status file says of the range its machine sieves.
 struct StatusReading {
@@ -36,7 +36,3 @@ Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t sp
 // reading; a status file that could not be read resets them and leaves why
 // in StatusError.
 void ApplyStatusReading(Machine& machine, const Result<StatusReading>& reading);
-
-// Reads machine `index`'s status file, then its queued ranges, then its
-// factor file (without filling the "All factors" pane).
-void ReadStatusFile(Model& model, size_t index, const Fetcher& fetcher);

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 
+#include "location/Location.h"
 #include "model/Files.h"
+#include "model/Lines.h"
 #include "model/Numbers.h"
-#include "monitor/Lines.h"
-#include "monitor/Location.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <functional>
 
 #include "model/Constants.h"
+#include "session/FarmSession.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DialogUnits.h"
-#include "ui/FarmSession.h"
 #include "ui/MachineListModel.h"
 #include "ui/Prompter.h"
 

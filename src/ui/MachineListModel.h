@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "ui/MachineListRow.h"
+#include "session/MachineListRow.h"
 
 // The machine list: one row per machine in table order, never sorted. The
 // rows are replaced whole after each refresh, with a single reset, so that

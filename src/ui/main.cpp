@@ -3,12 +3,12 @@
 #include <QIcon>
 #include <memory>
 
+#include "location/CurlFetcher.h"
 #include "model/Constants.h"
 #include "model/Model.h"
 #include "model/SettingsFile.h"
-#include "monitor/CurlFetcher.h"
+#include "session/FarmSession.h"
 #include "ui/CQuillstrandDlg.h"
-#include "ui/FarmSession.h"
 #include "ui/Prompter.h"
 
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "monitor/CurlFetcher.h"
+#include "location/CurlFetcher.h"
 #include "support/HttpTestServer.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "monitor/Location.h"
+#include "location/Location.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/Lines.h"
+#include "model/Lines.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "ReadingPrinters.h"
+#include "farm/ReadStatusFile.h"
 #include "monitor/StatusFile.h"
 #include "support/FakeFetcher.h"
 #include "support/TempDir.h"

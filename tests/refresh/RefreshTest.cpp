@@ -5,9 +5,10 @@
 #include <numeric>
 #include <sstream>
 
-#include "monitor/CurlFetcher.h"
+#include "farm/ReadStatusFile.h"
+#include "farm/Refresh.h"
+#include "location/CurlFetcher.h"
 #include "monitor/MachineRow.h"
-#include "monitor/Refresh.h"
 #include "monitor/StatusFile.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "monitor/Fetcher.h"
+#include "location/Fetcher.h"
 
 // Serves fixed bodies by URL; any other URL fails as an unreachable host.
 class FakeFetcher : public Fetcher {

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "monitor/Fetcher.h"
+#include "location/Fetcher.h"
 
 // Serves http locations from memory. A URL put on hold makes its next fetch
 // wait until the gate is released, as a slow or hanging host would.

@@ -10,7 +10,7 @@
 #include "GateFetcher.h"
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
-#include "monitor/CurlFetcher.h"
+#include "location/CurlFetcher.h"
 #include "support/HttpTestServer.h"
 
 using namespace std::chrono_literals;

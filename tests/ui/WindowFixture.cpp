@@ -52,10 +52,10 @@ QString StandardFarm::NewFactorsShown() {
 }
 
 OpenWindow::OpenWindow(const std::string& settingsPath, Prompter& prompter,
-                       std::shared_ptr<const Fetcher> fetcher)
-    : fetcher(fetcher),
+                       std::shared_ptr<const Fetcher> sharedFetcher)
+    : fetcher(std::move(sharedFetcher)),
       session(model, settingsPath, fetcher),
-      idleUses_(this->fetcher.use_count() - 1),
+      idleUses_(this->fetcher.use_count()),
       window(session, prompter) {
   window.show();
 }

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "location/CurlFetcher.h"
+#include "location/Fetcher.h"
 #include "model/Model.h"
-#include "monitor/CurlFetcher.h"
-#include "monitor/Fetcher.h"
+#include "session/FarmSession.h"
 #include "support/TempDir.h"
 #include "ui/CQuillstrandDlg.h"
-#include "ui/FarmSession.h"
 
 class Prompter;
 class QPlainTextEdit;
@@ -62,7 +62,7 @@ struct StandardFarm {
 class OpenWindow {
  public:
   OpenWindow(const std::string& settingsPath, Prompter& prompter,
-             std::shared_ptr<const Fetcher> fetcher = std::make_shared<CurlFetcher>());
+             std::shared_ptr<const Fetcher> sharedFetcher = std::make_shared<CurlFetcher>());
 
   // Waits until no worker thread is left (each holds the fetcher while it
   // runs), then applies what they posted; false if they did not end.

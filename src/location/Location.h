@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "location/Fetcher.h"
 #include "model/Result.h"
-#include "monitor/Fetcher.h"
 
 // The whole text of a machine's file, or why it could not be had.
 using LocationText = Result<std::string>;

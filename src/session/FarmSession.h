@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "farm/Refresh.h"
+#include "location/Fetcher.h"
+#include "location/Location.h"
 #include "model/Model.h"
 #include "model/Result.h"
-#include "monitor/Fetcher.h"
-#include "monitor/Location.h"
-#include "monitor/Refresh.h"
-#include "ui/MachineListRow.h"
+#include "session/MachineListRow.h"
 
 class WorkerRelay;
 

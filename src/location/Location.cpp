@@ -1,4 +1,4 @@
-#include "monitor/Location.h"
+#include "location/Location.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "monitor/Refresh.h"
+#include "farm/Refresh.h"
 
 #include <algorithm>
 #include <atomic>

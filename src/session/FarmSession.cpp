@@ -1,4 +1,4 @@
-#include "ui/FarmSession.h"
+#include "session/FarmSession.h"
 
 #include <QStringList>
 #include <system_error>
@@ -6,8 +6,8 @@
 
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
+#include "session/WorkerRelay.h"
 #include "submit/NewFactorActions.h"
-#include "ui/WorkerRelay.h"
 
 namespace {
 

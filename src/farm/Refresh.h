@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "location/Fetcher.h"
+#include "location/Location.h"
 #include "model/Model.h"
 #include "monitor/FactorFile.h"
-#include "monitor/Fetcher.h"
-#include "monitor/Location.h"
 #include "monitor/StatusFile.h"
 
 // What a refresh reads of one machine, copied out of the table so that the

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstddef>
 
-#include "monitor/Fetcher.h"
+#include "location/Fetcher.h"
 
 // How long a fetch may take and how much it may bring; tests shorten them.
 struct FetchLimits {

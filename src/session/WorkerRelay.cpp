@@ -1,4 +1,4 @@
-#include "ui/WorkerRelay.h"
+#include "session/WorkerRelay.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "monitor/CurlFetcher.h"
+#include "location/CurlFetcher.h"
 
 #include <curl/curl.h>
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstddef>
+
+#include "location/Fetcher.h"
+#include "model/Model.h"
+
+// Reads machine `index`'s status file, then its queued ranges, then its
+// factor file (without filling the "All factors" pane): one machine's part
+// of a refresh, done on the calling thread.
+void ReadStatusFile(Model& model, size_t index, const Fetcher& fetcher);
