@@ -103,22 +103,28 @@ std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model) {
   return locations;
 }
 
-std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>& locations,
-                                            const Fetcher& fetcher, const RefreshOptions& options) {
+void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetcher& fetcher,
+                      const RefreshOptions& options, const MachineReadCallback& machineRead) {
   const size_t jobs = locations.size() * MachineBeingRead::kFiles;
   std::vector<MachineBeingRead> machines(locations.size());
-  std::vector<std::optional<MachineFiles>> read(locations.size());
   std::atomic<size_t> next{0};
   std::atomic<size_t> machinesRead{0};
   RunOnThreads(std::clamp<size_t>(options.parallel, 1, std::max<size_t>(jobs, 1)), [&] {
     for (size_t job; (job = next++) < jobs;) {
       const size_t i = job / MachineBeingRead::kFiles;
       if (!machines[i].Read(locations[i], job % MachineBeingRead::kFiles, fetcher)) continue;
-      read[i] = machines[i].Finish(locations[i]);
+      machineRead(i, machines[i].Finish(locations[i]));
       if (options.progress) options.progress(++machinesRead, locations.size());
     }
   });
+}
 
+std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>& locations,
+                                            const Fetcher& fetcher, const RefreshOptions& options) {
+  // Each machine's slot is written by one reading thread only.
+  std::vector<std::optional<MachineFiles>> read(locations.size());
+  ReadMachineFiles(locations, fetcher, options,
+                   [&](size_t i, MachineFiles files) { read[i] = std::move(files); });
   std::vector<MachineFiles> files;
   files.reserve(locations.size());
   for (std::optional<MachineFiles>& machine : read) files.push_back(std::move(*machine));

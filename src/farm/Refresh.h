@@ -45,8 +45,17 @@ struct RefreshOptions {
 // runs; otherwise it sets RefreshBusy and gives the files to read.
 std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model);
 
+// Called from the reading threads with each machine's files as soon as all
+// of them are in: (index of the machine in the locations, its files).
+using MachineReadCallback = std::function<void(size_t, MachineFiles)>;
+
 // Reads every file of every machine, each exactly once and `parallel` at a
-// time. Touches no model: any thread may run it.
+// time, handing each machine's files to `machineRead` as they complete.
+// Touches no model: any thread may run it.
+void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetcher& fetcher,
+                      const RefreshOptions& options, const MachineReadCallback& machineRead);
+
+// The same, giving every machine's files in table order once all are in.
 std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>& locations,
                                             const Fetcher& fetcher,
                                             const RefreshOptions& options = {});
