@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "cli/ConfigCommand.h"
+#include "cli/MachineOption.h"
 #include "cli/StatusCommand.h"
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
@@ -29,6 +30,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "quillstrand-cli"};
   std::string settingsPath = kSettingsFileName;
   app.add_option("--config", settingsPath, "Settings file to use")->capture_default_str();
+  app.set_version_flag("--version", std::string(kAppName) + " " + kVersion);
   app.require_subcommand(1);
   CLI::App* config =
       app.add_subcommand("config", "Print the settings and machines of the settings file");
@@ -36,8 +38,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "status", "Refresh every machine and print the machine list and the new factors");
   StatusRequest request;
   status->add_flag("--json", request.json, "Print one JSON object");
-  status->add_option("--machine", request.machine,
-                     "Show the factors of the machine with this index (from 0) alone");
+  std::optional<std::string> statusMachine;
+  AddMachineOption(*status, statusMachine,
+                   "Show the factors of the machine with this index (from 0) alone");
 
   try {
     app.parse(argc, argv);
@@ -53,10 +56,13 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   }
   if (config->parsed()) PrintConfig(settingsPath, model, out);
   if (status->parsed()) {
-    if (request.machine && *request.machine >= model.Machines.size()) {
-      err << "quillstrand-cli: --machine " << *request.machine << ": there are "
-          << model.Machines.size() << " machines\n";
-      return 2;
+    if (statusMachine) {
+      const Result<size_t> index = MachineIndex(*statusMachine, model.Machines.size());
+      if (!index) {
+        err << "quillstrand-cli: " << index.error().message << '\n';
+        return 2;
+      }
+      request.machine = index.value();
     }
     RefreshOptions options;
     if (showProgress) options.progress = ProgressLine(err);

@@ -31,6 +31,12 @@ TEST(CliConfig, EmptyPasswordAndMissingFileShowTheDefaults) {
   EXPECT_NE(run.out.find("Machines           0"), std::string::npos) << run.out;
 }
 
+TEST(CliConfig, VersionIsPrintedAlone) {
+  const CliRun run = RunWith({"--version"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "quillstrand v1.20\n");
+}
+
 TEST(CliConfig, WrongCommandLinesAndUnreadableFilesExitWithTwo) {
   TempDir dir;
   struct Case {

@@ -97,19 +97,22 @@ TEST_F(CliStatusTest, OneMachineAlone) {
 TEST_F(CliStatusTest, WrongMachineOrSettingsExitWithTwo) {
   struct Case {
     std::vector<std::string> args;
+    std::string error;  // a part of what err says
   };
   const std::array cases{
-      Case{{"--config", settings_, "status", "--machine", "3"}},
-      Case{{"--config", settings_, "status", "--machine", "-1"}},
-      Case{{"--config", settings_, "status", "--machine", "x"}},
-      Case{{"--config", dir_.path().string(), "status"}},
+      Case{{"--config", settings_, "status", "--machine", "3"}, "--machine 3: there are 3"},
+      Case{{"--config", settings_, "status", "--machine", "-1"}, "--machine -1: not a"},
+      Case{{"--config", settings_, "status", "--machine", "x"}, "--machine x: not a"},
+      Case{{"--config", settings_, "status", "--machine", ""}, "--machine \"\": not a"},
+      Case{{"--config", settings_, "status", "--machine", "0x3"}, "--machine 0x3: not a"},
+      Case{{"--config", dir_.path().string(), "status"}, "cannot read settings file"},
   };
-  for (const auto& [args] : cases) {
+  for (const auto& [args, error] : cases) {
     SCOPED_TRACE(args.back());
     const CliRun run = RunWith(args);
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_FALSE(run.err.empty());
+    EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
   }
 }
 
