@@ -1,0 +1,123 @@
+#include "location/FormPost.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "model/Constants.h"
+
+namespace {
+
+using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
+CURLcode InitCurlOnce() {
+  static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
+  return init;
+}
+
+size_t AppendToAnswer(char* data, size_t size, size_t count, void* answer) {
+  static_cast<std::string*>(answer)->append(data, size * count);
+  return size * count;
+}
+
+Error Cancelled() { return Error{"the submission was cancelled", ECANCELED}; }
+
+Error Stalled(std::chrono::milliseconds timeout) {
+  const auto ms = timeout.count();
+  const std::string duration =
+      ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
+  return Error{"Operation timed out: nothing came for " + duration, ETIMEDOUT};
+}
+
+// Watches one transfer for a stop request and for a stall. libcurl's own
+// low-speed limit averages over several seconds, so that a quick request
+// followed by silence would be noticed only seconds after the timeout.
+struct Watchdog {
+  using Clock = std::chrono::steady_clock;
+
+  const std::stop_token& stop;
+  std::chrono::milliseconds stallTimeout;
+  curl_off_t bytes = 0;
+  Clock::time_point lastByte = Clock::now();
+  bool stalled = false;
+
+  // Called by libcurl at least once a second while the transfer runs; a
+  // non-zero result abandons it.
+  static int Check(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+    auto& watchdog = *static_cast<Watchdog*>(self);
+    if (watchdog.stop.stop_requested()) return 1;
+    const Clock::time_point now = Clock::now();
+    if (received + sent != watchdog.bytes) {
+      watchdog.bytes = received + sent;
+      watchdog.lastByte = now;
+    }
+    watchdog.stalled = now - watchdog.lastByte > watchdog.stallTimeout;
+    return watchdog.stalled ? 1 : 0;
+  }
+};
+
+}  // namespace
+
+// One easy handle for all posts, so that its cookie engine carries the
+// login's cookie to the factor post, and an open connection is reused.
+struct CurlFormPoster::Transfer {
+  EasyHandle curl{curl_easy_init(), &curl_easy_cleanup};
+  HeaderList headers{curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"),
+                     &curl_slist_free_all};
+  char message[CURL_ERROR_SIZE] = "";
+
+  void Configure(const FormPostLimits& limits) {
+    CURL* handle = curl.get();
+    curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");  // cookies on, kept in memory
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, kAppName);
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+    // Posts run on worker threads; signals would reach the whole process.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &Watchdog::Check);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendToAnswer);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, message);
+  }
+};
+
+CurlFormPoster::CurlFormPoster(std::string siteUrl, FormPostLimits limits, std::stop_token stop)
+    : siteUrl_(std::move(siteUrl)), limits_(limits), stop_(std::move(stop)) {
+  if (InitCurlOnce() != CURLE_OK) return;
+  transfer_ = std::make_unique<Transfer>();
+  if (transfer_->curl) transfer_->Configure(limits_);
+}
+
+CurlFormPoster::~CurlFormPoster() = default;
+
+Result<std::string> CurlFormPoster::Post(std::string_view path, std::string_view body) {
+  if (stop_.stop_requested()) return Cancelled();
+  if (!transfer_ || !transfer_->curl) return Error{"cannot start a transfer", ENOMEM};
+  CURL* curl = transfer_->curl.get();
+  const std::string url = siteUrl_ + std::string(path);
+  std::string answer;
+  Watchdog watchdog{.stop = stop_, .stallTimeout = limits_.stallTimeout};
+  transfer_->message[0] = '\0';
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  // A null pointer would make libcurl read the body from its read callback.
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watchdog);
+
+  const CURLcode code = curl_easy_perform(curl);
+  if (code == CURLE_ABORTED_BY_CALLBACK)
+    return watchdog.stalled ? Stalled(limits_.stallTimeout) : Cancelled();
+  if (code != CURLE_OK) {
+    long osErrno = 0;
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+    const char* message = transfer_->message;
+    return Error{*message ? message : curl_easy_strerror(code), static_cast<int>(osErrno)};
+  }
+  return answer;
+}
