@@ -21,6 +21,7 @@
 #include "support/TempDir.h"
 #include "ui/CQuillstrandDlg.h"
 #include "ui/Prompter.h"
+#include "ui/Startup.h"
 
 namespace {
 
@@ -70,9 +71,9 @@ struct BigFarm {
       configured.Machines.emplace_back(name, base + "fact.txt", base + "QsvStatus.dat", 0);
     }
     settingsPath = dir.write("quillstrand.ini", SaveSettingsText("", configured));
-    session = std::make_unique<FarmSession>(model, settingsPath, fetcher);
+    session = std::make_unique<FarmSession>(settingsPath, fetcher);
     window = std::make_unique<CQuillstrandDlg>(*session, prompter);
-    window->show();
+    StartProgram(*session, *window, prompter);
     WaitForRefresh();
   }
 
@@ -95,7 +96,6 @@ struct BigFarm {
   TempDir dir;
   std::shared_ptr<FakeFetcher> fetcher = std::make_shared<FakeFetcher>();
   std::string settingsPath;
-  Model model;
   SilentPrompter prompter;
   std::unique_ptr<FarmSession> session;
   std::unique_ptr<CQuillstrandDlg> window;
@@ -114,7 +114,7 @@ void BM_RefreshWindow(benchmark::State& state) {
     longestStall = std::max(longestStall, farm.WaitForRefresh());
   }
   state.counters["longest_stall_ms"] = static_cast<double>(longestStall);
-  state.counters["new_factor_lines"] = farm.model.NewFactorCount;
+  state.counters["new_factor_lines"] = farm.session->model().NewFactorCount;
 }
 BENCHMARK(BM_RefreshWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -34,6 +34,9 @@ struct Machine {
   uint64_t LastOldFactor = 0;
   uint32_t Speed = 0;  // kp/s
   std::vector<Range> QueuedRanges;
+  // Moves whenever QueuedRanges is edited, so that a queue read from the
+  // file before the edit is never applied after it.
+  uint64_t QueueRevision = 0;
   bool Done = false;
 
   // Why the last refresh could not read a file; empty when it could.

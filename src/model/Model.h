@@ -25,6 +25,9 @@ using NewFactorMarks = std::vector<NewFactorMark>;
 struct Model {
   Settings Options;
   MachineTable Machines;
+  // Moves whenever machines are added, removed or replaced, so that what was
+  // read for one table is never applied to another.
+  uint64_t TableRevision = 0;
 
   // The new factors on display: the text of the "New factors" pane (each
   // line ending in CR LF), their number, and the marks that describe them.
@@ -39,3 +42,11 @@ struct Model {
   bool RefreshBusy = false;
   bool SubmitBusy = false;
 };
+
+// Puts a new machine table in place of the old one, as the Options dialog
+// does; what was read for the old table will not be applied to it.
+inline void ReplaceMachines(Model& model, MachineTable machines) {
+  model.Machines = std::move(machines);
+  model.Marks.clear();
+  ++model.TableRevision;
+}

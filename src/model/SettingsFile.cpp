@@ -64,6 +64,7 @@ void LoadSettingsText(std::string_view text, Model& model) {
 
   const size_t count = std::min<size_t>(file.Integer(kSettings, "Machines", 0), kMaxMachines);
   model.Machines.clear();
+  ++model.TableRevision;
   model.Machines.reserve(count);
   for (size_t i = 0; i < count; ++i) model.Machines.push_back(ReadMachine(file, i));
 

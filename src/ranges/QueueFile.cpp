@@ -76,6 +76,7 @@ void ReadQueuedRanges(Model& model, size_t index) {
   Machine& machine = model.Machines[index];
   const auto path = RangeFilePath(machine.StatusPath);
   ApplyQueueFile(machine, path ? ReadWholeFile(*path) : Result<std::string>(std::string()));
+  ++machine.QueueRevision;
 }
 
 Status WriteQueuedRanges(Model& model, size_t index) {

@@ -31,9 +31,10 @@ std::string FormatQueuedRanges(const std::vector<Range>& ranges);
 // could not be read leaves the queue empty and says why in QueueError.
 void ApplyQueueFile(Machine& machine, const Result<std::string>& file);
 
-// Replaces machine `index`'s QueuedRanges with what its file holds. A
-// missing file is an empty queue; a file that exists and cannot be read
-// leaves the queue empty and says why in QueueError.
+// Replaces machine `index`'s QueuedRanges with what its file holds, as an
+// edit of the queue (its QueueRevision moves). A missing file is an empty
+// queue; a file that exists and cannot be read leaves the queue empty and
+// says why in QueueError.
 void ReadQueuedRanges(Model& model, size_t index);
 
 // Writes machine `index`'s queue into its file, atomically, then reads it

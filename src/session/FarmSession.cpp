@@ -1,73 +1,149 @@
 #include "session/FarmSession.h"
 
 #include <QStringList>
-#include <system_error>
-#include <thread>
+#include <algorithm>
 
+#include "location/Location.h"
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
-#include "session/WorkerRelay.h"
+#include "ranges/QueueFile.h"
 #include "submit/NewFactorActions.h"
 
 namespace {
 
-MachineListRow ListRow(const Machine& machine) {
-  const MachineRow texts = MachineRowTexts(machine);
-  MachineListRow row;
-  for (size_t column = 0; column < kMachineColumnCount; ++column)
-    row.cells[column] = QString::fromStdString(texts[column]);
-  QStringList unread;
-  for (const std::string& line : UnreadFiles(machine)) unread << QString::fromStdString(line);
-  row.toolTip = unread.join('\n');
-  return row;
+// What a machine's row says while its first reading is awaited.
+const QString kReading = QStringLiteral("reading…");
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// Whom a read of `location` waits for: the host of an http location, the
+// file itself otherwise.
+QString WaitedFor(const std::string& location) {
+  if (!IsHttpLocation(location)) return Text(location);
+  const std::string rest = location.substr(7);
+  return Text(rest.substr(0, rest.find('/')));
 }
 
 }  // namespace
 
-FarmSession::FarmSession(Model& model, std::string settingsPath,
-                         std::shared_ptr<const Fetcher> fetcher, QObject* parent)
-    : QObject(parent),
-      model_(model),
-      settingsPath_(std::move(settingsPath)),
-      fetcher_(std::move(fetcher)),
-      relay_(std::make_shared<WorkerRelay>(this)) {}
+// A refresh between its start and its end: what it asked for, applied as
+// machines come in.
+struct FarmSession::RunningRefresh {
+  RunningRefresh(Model& model, RefreshRequest read)
+      : request(std::make_shared<const RefreshRequest>(std::move(read))), applier(model, *request) {
+    started.start();
+  }
 
-FarmSession::~FarmSession() { relay_->detach(); }
+  uint64_t id = 0;
+  std::shared_ptr<const RefreshRequest> request;
+  RefreshApplier applier;
+  QElapsedTimer started;
+};
+
+FarmSession::FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
+                         QObject* parent)
+    : QObject(parent), settingsPath_(std::move(settingsPath)), fetcher_(std::move(fetcher)) {}
+
+FarmSession::~FarmSession() = default;
 
 Status FarmSession::loadSettings() { return LoadSettings(settingsPath_, model_); }
 
 Status FarmSession::saveSettings() { return SaveSettings(settingsPath_, model_); }
 
+FarmSession::Activity FarmSession::activity() const {
+  if (model_.SubmitBusy) return Activity::Submitting;
+  return model_.RefreshBusy ? Activity::Refreshing : Activity::Idle;
+}
+
 bool FarmSession::refresh() {
-  std::optional<std::vector<MachineLocations>> locations = BeginRefresh(model_);
-  if (!locations) return false;
-  emit refreshStarted(static_cast<int>(locations->size()));
-  runDetached([this, locations = std::move(*locations)](WorkerRelay& relay,
-                                                        const Fetcher& fetcher) {
+  if (editing()) {
+    refreshWanted_ = true;
+    return true;
+  }
+  return startRefresh();
+}
+
+bool FarmSession::startRefresh() {
+  std::optional<RefreshRequest> request = BeginRefresh(model_);
+  if (!request) return false;
+  refresh_ = std::make_unique<RunningRefresh>(model_, std::move(*request));
+  const uint64_t id = refresh_->id = ++refreshes_;
+  ++views_;
+  if (readTable_ != model_.TableRevision || everRead_.size() != model_.Machines.size()) {
+    readTable_ = model_.TableRevision;
+    everRead_.assign(model_.Machines.size(), false);
+  }
+  emit activityChanged();
+  emit refreshStarted(static_cast<int>(model_.Machines.size()));
+
+  runner_.run([this, id, request = refresh_->request,
+               fetcher = fetcher_](const BackgroundRunner::Job& job) {
     RefreshOptions options;
-    options.progress = [this, &relay](size_t read, size_t machines) {
-      relay.post([this, read, machines] {
+    options.stop = job.stopToken();
+    options.progress = [this, &job](size_t read, size_t machines) {
+      job.post([this, read, machines] {
         emit refreshProgress(static_cast<int>(read), static_cast<int>(machines));
       });
     };
-    auto files =
-        std::make_shared<std::vector<MachineFiles>>(FetchMachineFiles(locations, fetcher, options));
-    relay.post([this, files] { deliver([this, files] { applyRefresh(std::move(*files)); }); });
+    ReadMachineFiles(request->Machines, *fetcher, options, [&](size_t index, MachineFiles files) {
+      auto shared = std::make_shared<MachineFiles>(std::move(files));
+      job.post([this, id, index, shared] {
+        deliver([this, id, index, shared] { applyMachine(id, index, std::move(*shared)); });
+      });
+    });
+    job.post([this, id] { deliver([this, id] { endRefresh(id); }); });
   });
   return true;
+}
+
+void FarmSession::applyMachine(uint64_t id, size_t index, MachineFiles files) {
+  if (!refresh_ || refresh_->id != id || refresh_->applier.Stale()) return;
+  const bool factorsGrew = refresh_->applier.Apply(index, std::move(files));
+  everRead_[index] = true;
+  emit machineChanged(static_cast<int>(index));
+  if (factorsGrew) emit factorsChanged();
+}
+
+void FarmSession::endRefresh(uint64_t id) {
+  if (!refresh_ || refresh_->id != id) return;
+  const bool stale = refresh_->applier.Stale();
+  refresh_->applier.Finish();
+  refresh_.reset();
+  emit activityChanged();
+  emit refreshed();
+  // The table was replaced while its old machines were read: read the new.
+  if (stale) refresh();
 }
 
 void FarmSession::selectMachine(int row) {
   if (row < 0 || static_cast<size_t>(row) >= model_.Machines.size()) return;
   const uint64_t selection = ++views_;
+  if (refresh_) refresh_->applier.ReleaseFactors();
+  // Only the latest selection's read is worth finishing.
+  selectionStop_.request_stop();
+  selectionStop_ = std::stop_source();
   const size_t index = static_cast<size_t>(row);
-  runDetached([this, selection, index, path = model_.Machines[index].FactorPath](
-                  WorkerRelay& relay, const Fetcher& fetcher) {
-    auto file = std::make_shared<LocationText>(OpenLocation(path, fetcher));
-    relay.post([this, selection, index, file] {
-      deliver([this, selection, index, file] { applySelection(selection, index, *file); });
-    });
-  });
+  runner_.run(
+      [this, selection, table = model_.TableRevision, index,
+       path = model_.Machines[index].FactorPath,
+       fetcher = fetcher_](const BackgroundRunner::Job& job) {
+        if (job.stopRequested()) return;
+        auto file = std::make_shared<LocationText>(OpenLocation(path, *fetcher));
+        if (job.stopRequested()) return;
+        job.post([this, selection, table, index, file] {
+          deliver([this, selection, table, index, file] {
+            applySelection(selection, table, index, *file);
+          });
+        });
+      },
+      selectionStop_);
+}
+
+void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
+                                 const LocationText& factorFile) {
+  if (selection != views_ || table != model_.TableRevision) return;
+  ShowMachineFactorsFrom(model_, row, factorFile);
+  emit factorsChanged();
 }
 
 Status FarmSession::markNewFactorsAsOld() {
@@ -76,66 +152,103 @@ Status FarmSession::markNewFactorsAsOld() {
   return saved;
 }
 
+Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
+  model_.Options = std::move(options);
+  ReplaceMachines(model_, std::move(machines));
+  model_.NewFactorsText.clear();
+  model_.AllFactorsText.clear();
+  model_.NewFactorCount = 0;
+  Status saved = saveSettings();
+  emit refreshed();
+  emit factorsChanged();
+  return saved;
+}
+
+std::vector<FarmSession::QueueWriteFailure> FarmSession::writeQueues(
+    const std::vector<std::vector<Range>>& queues) {
+  std::vector<QueueWriteFailure> failures;
+  const size_t machines = std::min(queues.size(), model_.Machines.size());
+  for (size_t i = 0; i < machines; ++i) {
+    Machine& machine = model_.Machines[i];
+    machine.QueuedRanges = queues[i];
+    ++machine.QueueRevision;
+    if (const Status written = WriteQueuedRanges(model_, i); !written)
+      failures.push_back({static_cast<int>(i), Text(written.error().message)});
+    emit machineChanged(static_cast<int>(i));
+  }
+  return failures;
+}
+
+bool FarmSession::everRead(size_t row) const {
+  return readTable_ == model_.TableRevision && row < everRead_.size() && everRead_[row];
+}
+
+QString FarmSession::waitingToolTip(size_t row) const {
+  const Machine& machine = model_.Machines[row];
+  const std::string& location =
+      IsHttpLocation(machine.StatusPath) || !IsHttpLocation(machine.FactorPath)
+          ? machine.StatusPath
+          : machine.FactorPath;
+  return QString("waiting for %1 since %2 s")
+      .arg(WaitedFor(location))
+      .arg(refresh_->started.elapsed() / 1000);
+}
+
+MachineListRow FarmSession::machineRow(int row) const {
+  const size_t index = static_cast<size_t>(row);
+  const Machine& machine = model_.Machines[index];
+  MachineListRow listRow;
+  listRow.waiting = refresh_ && !refresh_->applier.Read(index);
+  if (listRow.waiting && !everRead(index)) {
+    listRow.cells[0] = Text(machine.Name);
+    listRow.cells[1] = kReading;
+    listRow.toolTip = waitingToolTip(index);
+    return listRow;
+  }
+  const MachineRow texts = MachineRowTexts(machine);
+  for (size_t column = 0; column < kMachineColumnCount; ++column)
+    listRow.cells[column] = Text(texts[column]);
+  QStringList lines;
+  if (listRow.waiting) lines << waitingToolTip(index);
+  for (const std::string& line : UnreadFiles(machine)) lines << Text(line);
+  listRow.toolTip = lines.join('\n');
+  listRow.unreadable = !machine.StatusError.empty() || !machine.FactorError.empty();
+  return listRow;
+}
+
 std::vector<MachineListRow> FarmSession::machineRows() const {
   std::vector<MachineListRow> rows;
   rows.reserve(model_.Machines.size());
-  for (const Machine& machine : model_.Machines) rows.push_back(ListRow(machine));
+  for (size_t row = 0; row < model_.Machines.size(); ++row)
+    rows.push_back(machineRow(static_cast<int>(row)));
   return rows;
 }
 
-QString FarmSession::allFactorsText() const {
-  return QString::fromStdString(model_.AllFactorsText);
-}
+QString FarmSession::allFactorsText() const { return Text(model_.AllFactorsText); }
 
-QString FarmSession::newFactorsText() const {
-  return QString::fromStdString(model_.NewFactorsText);
-}
+QString FarmSession::newFactorsText() const { return Text(model_.NewFactorsText); }
 
 std::optional<QUrl> FarmSession::copyNewUrl() const {
   if (!model_.Options.LaunchCopyNewURL) return std::nullopt;
-  return QUrl(QString::fromStdString(model_.Options.CopyNewURL));
+  return QUrl(Text(model_.Options.CopyNewURL));
 }
 
-FarmSession::Hold::Hold(FarmSession& session) : session_(session) { ++session_.holds_; }
+FarmSession::EditLock::EditLock(FarmSession& session) : session_(session) { ++session_.editLocks_; }
 
-FarmSession::Hold::~Hold() {
-  if (--session_.holds_ == 0) session_.applyHeld();
-}
-
-void FarmSession::runDetached(std::function<void(WorkerRelay&, const Fetcher&)> work) {
-  // The worker owns its share of the relay and the fetcher, and reaches this
-  // session only through calls posted to the relay, which run on this
-  // session's thread while it lives: so nobody waits for a hanging host,
-  // not even the closing window.
-  auto run = [relay = relay_, fetcher = fetcher_, work] { work(*relay, *fetcher); };
-  try {
-    std::thread(run).detach();
-  } catch (const std::system_error&) {
-    run();  // no thread to be had: slower, but the result still comes
-  }
+FarmSession::EditLock::~EditLock() {
+  if (--session_.editLocks_ == 0) session_.unlocked();
 }
 
 void FarmSession::deliver(std::function<void()> apply) {
-  if (holds_ > 0)
+  if (editing())
     held_.push_back(std::move(apply));
   else
     apply();
 }
 
-void FarmSession::applyRefresh(std::vector<MachineFiles> files) {
-  ++views_;
-  FinishRefresh(model_, std::move(files));
-  emit refreshed();
-}
-
-void FarmSession::applySelection(uint64_t selection, size_t row, const LocationText& factorFile) {
-  if (selection != views_) return;
-  ShowMachineFactorsFrom(model_, row, factorFile);
-  emit factorsChanged();
-}
-
-void FarmSession::applyHeld() {
+void FarmSession::unlocked() {
   std::vector<std::function<void()>> held = std::move(held_);
   held_.clear();
   for (const std::function<void()>& apply : held) apply();
+  if (std::exchange(refreshWanted_, false)) refresh();
 }

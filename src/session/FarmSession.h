@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -7,48 +8,70 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "farm/Refresh.h"
 #include "location/Fetcher.h"
-#include "location/Location.h"
 #include "model/Model.h"
 #include "model/Result.h"
+#include "session/BackgroundRunner.h"
 #include "session/MachineListRow.h"
 
-class WorkerRelay;
-
-// The window's one door to the core. It holds the model, the settings
-// file's path and the fetcher; reads machines' files on worker threads so
-// that the window never waits for a slow host, applies what they read on
-// its own thread, and signals when what is on display has changed. Text
-// crosses between the core's std::string and Qt's QString only here.
+// The window's one door to the core. It owns the model, knows the settings
+// file's path and the fetcher, runs reads in its background runner so that
+// the window never waits for a slow host, applies their results on its own
+// thread, and signals when what is on display has changed. Text crosses
+// between the core's std::string and Qt's QString only here.
 class FarmSession : public QObject {
   Q_OBJECT
 
  public:
-  FarmSession(Model& model, std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
+  enum class Activity { Idle, Refreshing, Submitting };
+
+  FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
               QObject* parent = nullptr);
   ~FarmSession() override;
 
   Status loadSettings();
   Status saveSettings();
 
-  // Starts a refresh of every machine, unless a refresh or a submission
-  // runs: then the request is dropped and this gives false.
+  // Starts a refresh of every machine. While an edit lock lives the
+  // request waits and runs once when the lock goes; while a refresh or a
+  // submission runs it is dropped, and this gives false.
   bool refresh();
-  bool refreshing() const { return model_.RefreshBusy; }
 
   // Narrows the factors on display to the machine at `row` once its factor
-  // file has been read; dropped if a refresh or another selection is
-  // applied first.
+  // file has been read; dropped if a refresh or another selection comes
+  // first, or the table changes meanwhile.
   void selectMachine(int row);
 
   // Declares the new factors on display submitted and saves the settings.
   Status markNewFactorsAsOld();
 
+  // Puts the options and the machines of the Options dialog in place and
+  // saves the settings; what was read for the old table is never applied
+  // to the new one. The caller refreshes.
+  Status replaceFarm(Settings options, MachineTable machines);
+
+  // What writing a machine's queue file gave, for the machines it failed.
+  struct QueueWriteFailure {
+    int machine;
+    QString reason;
+  };
+  // Gives every machine the queue at its index and writes each queue file;
+  // a refresh that read a queue before is not applied over it. A queue
+  // whose file cannot be written is kept in memory as given.
+  std::vector<QueueWriteFailure> writeQueues(const std::vector<std::vector<Range>>& queues);
+
+  const Model& model() const { return model_; }
+  Activity activity() const;
+  bool refreshing() const { return model_.RefreshBusy; }
+  BackgroundRunner& runner() { return runner_; }
+
   std::vector<MachineListRow> machineRows() const;
+  MachineListRow machineRow(int row) const;
   QString allFactorsText() const;
   QString newFactorsText() const;  // lines end in CR LF
   int newFactorCount() const { return model_.NewFactorCount; }
@@ -56,44 +79,62 @@ class FarmSession : public QObject {
   // The page that Copy new opens, when it is to open one.
   std::optional<QUrl> copyNewUrl() const;
 
-  // While a Hold lives, results that arrive from worker threads wait, and
-  // are applied in order when the last hold goes. A question about the
-  // factors on display is so answered about the factors it showed.
-  class Hold {
+  // Held by whatever edits the table or the queues, or asks the user about
+  // the factors on display, for as long as it is open. Meanwhile results of
+  // background work wait, and refreshes asked for wait too; when the last
+  // lock goes the results are applied (a result read for a table or a
+  // queue edited since is dropped there) and a refresh asked for runs once.
+  class EditLock {
    public:
-    explicit Hold(FarmSession& session);
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-    ~Hold();
+    explicit EditLock(FarmSession& session);
+    EditLock(const EditLock&) = delete;
+    EditLock& operator=(const EditLock&) = delete;
+    ~EditLock();
 
    private:
     FarmSession& session_;
   };
+  bool editing() const { return editLocks_ > 0; }
 
  signals:
   void refreshStarted(int machines);
   void refreshProgress(int read, int machines);
-  // The machine rows and the factors on display have changed.
+  // Machine `row`'s cells have changed.
+  void machineChanged(int row);
+  // The refresh has ended: every row may have changed.
   void refreshed();
-  // The factors on display have changed (a selection, Mark as old).
+  // The factors on display have changed (a refresh, a selection, Mark as old).
   void factorsChanged();
+  void activityChanged();
 
  private:
-  // Runs `work` on a thread of its own that nobody waits for.
-  void runDetached(std::function<void(WorkerRelay&, const Fetcher&)> work);
-  // Applies a result now, or after the holds.
-  void deliver(std::function<void()> apply);
-  void applyRefresh(std::vector<MachineFiles> files);
-  void applySelection(uint64_t selection, size_t row, const LocationText& factorFile);
-  void applyHeld();
+  struct RunningRefresh;
 
-  Model& model_;
+  bool startRefresh();
+  void applyMachine(uint64_t id, size_t index, MachineFiles files);
+  void endRefresh(uint64_t id);
+  void applySelection(uint64_t selection, uint64_t table, size_t row,
+                      const LocationText& factorFile);
+  // Applies a result now, or when the last edit lock goes.
+  void deliver(std::function<void()> apply);
+  void unlocked();
+  bool everRead(size_t row) const;
+  QString waitingToolTip(size_t row) const;
+
+  Model model_;
   std::string settingsPath_;
   std::shared_ptr<const Fetcher> fetcher_;
-  std::shared_ptr<WorkerRelay> relay_;
-  // Counts the refreshes and selections applied or asked for, so that a
-  // selection's late result cannot overwrite a newer view.
+  BackgroundRunner runner_;
+  std::unique_ptr<RunningRefresh> refresh_;
+  uint64_t refreshes_ = 0;
+  // Counts the refreshes and selections asked for, so that a selection's
+  // late result cannot overwrite a newer view.
   uint64_t views_ = 0;
-  int holds_ = 0;
+  std::stop_source selectionStop_;
+  // Which machines of the table on display have been read at least once.
+  uint64_t readTable_ = 0;
+  std::vector<bool> everRead_;
+  int editLocks_ = 0;
+  bool refreshWanted_ = false;
   std::vector<std::function<void()>> held_;
 };

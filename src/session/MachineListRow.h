@@ -5,9 +5,12 @@
 
 #include "monitor/MachineRow.h"
 
-// One row of the machine list as the window shows it: the cell texts, and
-// why some of the machine's files could not be read (empty when all were).
+// One row of the machine list as the window shows it: the cell texts, why
+// some of the machine's files could not be read or what its refresh waits
+// for (empty when there is nothing to say), and how the row is to look.
 struct MachineListRow {
   std::array<QString, kMachineColumnCount> cells;
   QString toolTip;
+  bool waiting = false;     // the running refresh has not read it yet
+  bool unreadable = false;  // a file of it could not be read
 };

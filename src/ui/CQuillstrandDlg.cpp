@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <utility>
 
 #include "model/Constants.h"
 #include "session/FarmSession.h"
@@ -41,6 +43,9 @@ void KeepSelectionVisible(QWidget* list) {
   list->setPalette(palette);
 }
 
+// Set where the window opens on the demo farm, which it must say it is.
+bool IsDemoFarm() { return qEnvironmentVariable("QUILLSTRAND_DEMO") == "1"; }
+
 }  // namespace
 
 CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidget* parent)
@@ -49,17 +54,17 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
       prompter_(prompter),
       machines_(new MachineListModel(this)) {
   setObjectName("mainWindow");
-  setWindowTitle(QString::fromLatin1(kAppName) + ' ' + QString::fromLatin1(kVersion));
+  setWindowTitle(QString::fromLatin1(kAppName) + ' ' + QString::fromLatin1(kVersion) +
+                 (IsDemoFarm() ? QStringLiteral(" — demo farm") : QString()));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  if (const Status loaded = session_.loadSettings(); !loaded)
-    prompter_.warn(
-        this, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
-
   layOut();
   new QShortcut(Qt::Key_F5, this, this, &CQuillstrandDlg::refresh);
   new QShortcut(Qt::Key_F1, this, this, &CQuillstrandDlg::showAbout);
+  // The tooltips of the rows still waited for count the seconds.
+  waitingTicker_ = new QTimer(this);
+  waitingTicker_->setInterval(1000);
+  connect(waitingTicker_, &QTimer::timeout, this, &CQuillstrandDlg::showWaitingRows);
   connectSession();
-  session_.refresh();
 }
 
 void CQuillstrandDlg::layOut() {
@@ -69,6 +74,15 @@ void CQuillstrandDlg::layOut() {
   layout->setSpacing(0);
   layout->addLayout(makeButtonRow());
   layout->addSpacing(units.y(4));
+  if (IsDemoFarm()) {
+    auto* note = new QLabel(
+        "This is a demo farm. ./dev run --own opens your own, where Options → New adds the "
+        "first machine.",
+        this);
+    note->setObjectName("demoNote");
+    layout->addWidget(note);
+    layout->addSpacing(units.y(4));
+  }
   layout->addLayout(makeMachineHeader());
   layout->addSpacing(units.y(1));
   // The template's proportions: 69 units of list over 279 of panes.
@@ -203,11 +217,16 @@ void CQuillstrandDlg::sizeColumns() {
 }
 
 void CQuillstrandDlg::connectSession() {
-  connect(&session_, &FarmSession::refreshStarted, this,
-          [this](int machines) { showRefreshProgress(0, machines); });
+  connect(&session_, &FarmSession::refreshStarted, this, [this](int machines) {
+    machines_->setRows(session_.machineRows());
+    showRefreshProgress(0, machines);
+    waitingTicker_->start();
+  });
   connect(&session_, &FarmSession::refreshProgress, this, &CQuillstrandDlg::showRefreshProgress);
+  connect(&session_, &FarmSession::machineChanged, this,
+          [this](int row) { machines_->setRow(row, session_.machineRow(row)); });
   connect(&session_, &FarmSession::refreshed, this, &CQuillstrandDlg::showRefresh);
-  connect(&session_, &FarmSession::factorsChanged, this, &CQuillstrandDlg::showFactors);
+  connect(&session_, &FarmSession::factorsChanged, this, &CQuillstrandDlg::factorsChanged);
 }
 
 void CQuillstrandDlg::refresh() { session_.refresh(); }
@@ -217,9 +236,30 @@ void CQuillstrandDlg::showRefreshProgress(int read, int machines) {
 }
 
 void CQuillstrandDlg::showRefresh() {
+  waitingTicker_->stop();
   refreshState_->clear();
   machines_->setRows(session_.machineRows());
   showFactors();
+}
+
+void CQuillstrandDlg::showWaitingRows() {
+  for (int row = 0; row < machines_->rowCount(); ++row) {
+    if (machines_->waiting(row)) machines_->setRow(row, session_.machineRow(row));
+  }
+}
+
+void CQuillstrandDlg::factorsChanged() {
+  // During a refresh machines come in one by one; the panes are shown once
+  // for all that came in the same turn of the event loop.
+  if (!session_.refreshing()) {
+    showFactors();
+    return;
+  }
+  if (std::exchange(factorsPending_, true)) return;
+  QTimer::singleShot(0, this, [this] {
+    factorsPending_ = false;
+    showFactors();
+  });
 }
 
 void CQuillstrandDlg::showFactors() {
@@ -254,7 +294,7 @@ void CQuillstrandDlg::markNewFactorsAsOld() {
   }
   // A refresh that ends while the user decides must not change the factors
   // that the answer is about.
-  const FarmSession::Hold hold(session_);
+  const FarmSession::EditLock lock(session_);
   const QMessageBox::StandardButton answer = prompter_.ask(
       this, kMarkAsOldCaption, "Are you sure you want to mark the new factors as old?",
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);

@@ -12,12 +12,13 @@ class QItemSelection;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 // The main window: seven buttons, the machine list, and the "All factors"
-// and "New factors" panes. It loads the settings as it opens and refreshes
-// every machine; it saves the settings when it is closed, by Escape, the
-// close box or the window manager.
+// and "New factors" panes, showing what the session holds and following it
+// as machines are read; it saves the settings when it is closed, by Escape,
+// the close box or the window manager.
 class CQuillstrandDlg : public QDialog {
   Q_OBJECT
 
@@ -39,6 +40,8 @@ class CQuillstrandDlg : public QDialog {
   void refresh();
   void showRefreshProgress(int read, int machines);
   void showRefresh();
+  void showWaitingRows();
+  void factorsChanged();
   void showFactors();
   void selectionChanged(const QItemSelection& selected);
   void copyNewFactors();
@@ -56,4 +59,6 @@ class CQuillstrandDlg : public QDialog {
   QLabel* newFactorsLabel_ = nullptr;
   QPlainTextEdit* allFactors_ = nullptr;
   QPlainTextEdit* newFactors_ = nullptr;
+  QTimer* waitingTicker_ = nullptr;
+  bool factorsPending_ = false;
 };

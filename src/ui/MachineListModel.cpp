@@ -1,9 +1,20 @@
 #include "ui/MachineListModel.h"
 
+#include <QApplication>
+#include <QFont>
+#include <QPalette>
+#include <QStyle>
+
 void MachineListModel::setRows(std::vector<MachineListRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
   endResetModel();
+}
+
+void MachineListModel::setRow(int row, MachineListRow cells) {
+  if (row < 0 || row >= rowCount()) return;
+  rows_[static_cast<size_t>(row)] = std::move(cells);
+  emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 int MachineListModel::rowCount(const QModelIndex& parent) const {
@@ -22,6 +33,18 @@ QVariant MachineListModel::data(const QModelIndex& index, int role) const {
       return row.cells[static_cast<size_t>(index.column())];
     case Qt::ToolTipRole:
       return row.toolTip.isEmpty() ? QVariant() : row.toolTip;
+    case Qt::FontRole: {
+      if (!row.waiting) return {};
+      QFont font;
+      font.setItalic(true);
+      return font;
+    }
+    case Qt::ForegroundRole:
+      if (!row.unreadable) return {};
+      return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    case Qt::DecorationRole:
+      if (!row.unreadable || index.column() != 0) return {};
+      return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
     default:
       return {};
   }

@@ -5,11 +5,11 @@
 
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
-#include "model/Model.h"
 #include "model/SettingsFile.h"
 #include "session/FarmSession.h"
 #include "ui/CQuillstrandDlg.h"
 #include "ui/Prompter.h"
+#include "ui/Startup.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -25,10 +25,9 @@ int main(int argc, char** argv) {
   parser.addOption(config);
   parser.process(app);
 
-  Model model;
   MessageBoxPrompter prompter;
-  FarmSession session(model, parser.value(config).toStdString(), std::make_shared<CurlFetcher>());
+  FarmSession session(parser.value(config).toStdString(), std::make_shared<CurlFetcher>());
   CQuillstrandDlg window(session, prompter);
-  window.show();
+  StartProgram(session, window, prompter);
   return app.exec();
 }

@@ -10,6 +10,7 @@
 #include "location/CurlFetcher.h"
 #include "monitor/MachineRow.h"
 #include "monitor/StatusFile.h"
+#include "ranges/QueueFile.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -150,16 +151,16 @@ TEST_F(RefreshTest, RefusedWhileBusy) {
 TEST_F(RefreshTest, BusyFromBeginToFinish) {
   Model model;
   model.Machines = {LocalMachine("a", kStatus, kFactors)};
-  auto locations = BeginRefresh(model);
-  ASSERT_TRUE(locations);
+  auto request = BeginRefresh(model);
+  ASSERT_TRUE(request);
   EXPECT_TRUE(model.RefreshBusy);
   EXPECT_FALSE(BeginRefresh(model));
   EXPECT_FALSE(RefreshAll(model, fetcher_));
   // What is on display stays until the files are applied.
   model.NewFactorsText = "on display\r\n";
-  auto files = FetchMachineFiles(*locations, fetcher_);
+  auto files = FetchMachineFiles(request->Machines, fetcher_);
   EXPECT_EQ(model.NewFactorsText, "on display\r\n");
-  FinishRefresh(model, std::move(files));
+  EXPECT_TRUE(FinishRefresh(model, *request, std::move(files)));
   EXPECT_FALSE(model.RefreshBusy);
   EXPECT_EQ(model.Machines[0].TotalFactors, 3);
   EXPECT_TRUE(RefreshAll(model, fetcher_));
@@ -168,11 +169,11 @@ TEST_F(RefreshTest, BusyFromBeginToFinish) {
 TEST_F(RefreshTest, FactorsMarkedAsOldWhileFilesAreReadStayOld) {
   Model model;
   model.Machines = {LocalMachine("a", kStatus, kFactors), LocalMachine("b", kStatus, kFactors)};
-  auto locations = BeginRefresh(model);
-  ASSERT_TRUE(locations);
-  auto files = FetchMachineFiles(*locations, fetcher_);
+  auto request = BeginRefresh(model);
+  ASSERT_TRUE(request);
+  auto files = FetchMachineFiles(request->Machines, fetcher_);
   model.Machines[1].LastOldFactor = 1000000000457;  // Mark as old, meanwhile
-  FinishRefresh(model, std::move(files));
+  FinishRefresh(model, *request, std::move(files));
 
   EXPECT_EQ(model.NewFactorsText,
             "1000000000123 | 3*2^100+1\r\n1000000000457 | 5*2^200+1\r\n"
@@ -181,6 +182,74 @@ TEST_F(RefreshTest, FactorsMarkedAsOldWhileFilesAreReadStayOld) {
   EXPECT_EQ(model.NewFactorCount, 4);
   EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 1000100000789}, {1, 1000100000789}}));
   EXPECT_EQ(model.Machines[1].TotalFactors, 3);
+}
+
+TEST_F(RefreshTest, QueueEditedWhileFilesAreReadStaysAsEdited) {
+  Model model;
+  model.Machines = {LocalMachine("a", kStatus, kFactors), LocalMachine("b", kStatus, kFactors)};
+  dir_.write("a/nextrange.txt", "pmin=3000000000000\npmax=4000000000000\n");
+  dir_.write("b/nextrange.txt", "pmin=5000000000000\npmax=6000000000000\n");
+  auto request = BeginRefresh(model);
+  ASSERT_TRUE(request);
+  auto files = FetchMachineFiles(request->Machines, fetcher_);
+  // The user edits a's queue meanwhile and it is written.
+  model.Machines[0].QueuedRanges = {{7000000000000, 8000000000000}};
+  ASSERT_TRUE(WriteQueuedRanges(model, 0));
+  ASSERT_TRUE(FinishRefresh(model, *request, std::move(files)));
+
+  EXPECT_EQ(model.Machines[0].QueuedRanges, (std::vector<Range>{{7000000000000, 8000000000000}}));
+  EXPECT_EQ(model.Machines[1].QueuedRanges, (std::vector<Range>{{5000000000000, 6000000000000}}));
+  EXPECT_EQ(model.Machines[0].TotalFactors, 3);  // the rest of a's files still apply
+  EXPECT_EQ(model.Machines[0].Pmax, 2000000000000u);
+}
+
+TEST_F(RefreshTest, FilesReadForAnotherTableAreDropped) {
+  Model model;
+  model.Machines = {LocalMachine("a", kStatus, kFactors), LocalMachine("b", "", "")};
+  auto request = BeginRefresh(model);
+  ASSERT_TRUE(request);
+  auto files = FetchMachineFiles(request->Machines, fetcher_);
+  // Machine 0 is deleted meanwhile: b must not get a's counts.
+  ReplaceMachines(model, {model.Machines[1]});
+  EXPECT_FALSE(FinishRefresh(model, *request, std::move(files)));
+
+  EXPECT_FALSE(model.RefreshBusy);
+  EXPECT_EQ(model.Machines[0].Name, "b");
+  EXPECT_EQ(model.Machines[0].TotalFactors, 0);
+  EXPECT_EQ(model.Machines[0].Pmax, 0u);
+  EXPECT_TRUE(model.Marks.empty());
+  EXPECT_TRUE(RefreshAll(model, fetcher_));
+}
+
+TEST_F(RefreshTest, FactorsOnDisplayFollowTheMachinesReadInTableOrder) {
+  Model model;
+  model.Machines = {
+      LocalMachine("first", "", "101 a\n102 b\n"),
+      LocalMachine("second", "", "201 c\n"),
+      LocalMachine("third", "", "301 d\n"),
+  };
+  auto request = BeginRefresh(model);
+  ASSERT_TRUE(request);
+  auto files = FetchMachineFiles(request->Machines, fetcher_);
+  RefreshApplier applier(model, *request);
+
+  // The third machine comes first: its row is filled, its factors wait.
+  EXPECT_FALSE(applier.Apply(2, std::move(files[2])));
+  EXPECT_EQ(model.Machines[2].TotalFactors, 1);
+  EXPECT_EQ(model.NewFactorsText, "");
+  EXPECT_EQ(applier.Prefix(), 0u);
+
+  EXPECT_TRUE(applier.Apply(0, std::move(files[0])));
+  EXPECT_EQ(model.NewFactorsText, "101 a\r\n102 b\r\n");
+  EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 102}}));
+
+  EXPECT_TRUE(applier.Apply(1, std::move(files[1])));
+  EXPECT_EQ(applier.Prefix(), 3u);
+  EXPECT_EQ(model.NewFactorsText, "101 a\r\n102 b\r\n201 c\r\n301 d\r\n");
+  EXPECT_EQ(model.NewFactorCount, 4);
+  EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 102}, {1, 201}, {2, 301}}));
+  applier.Finish();
+  EXPECT_FALSE(model.RefreshBusy);
 }
 
 TEST_F(RefreshTest, FaultyMachinesGetTheirRowsAndTheRefreshEnds) {
@@ -207,7 +276,9 @@ TEST_F(RefreshTest, FaultyMachinesGetTheirRowsAndTheRefreshEnds) {
   }
   EXPECT_NE(model.Machines[0].StatusError, "");
   EXPECT_NE(model.Machines[1].FactorError, "");
-  EXPECT_EQ(model.Machines[2].StatusError, "");  // an error page is a file without status lines
+  // An error page is no file: its lines could pass for status or factor lines.
+  EXPECT_EQ(model.Machines[2].StatusError,
+            server_.url("/404/QsvStatus.dat") + ": HTTP 404 Not Found");
   EXPECT_NE(model.Machines[3].StatusError, "");
   EXPECT_NE(model.Machines[4].FactorError, "");
   EXPECT_EQ(model.Machines[5].TotalFactors, 3);

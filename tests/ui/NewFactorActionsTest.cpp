@@ -52,9 +52,9 @@ class NewFactorActionsTest : public QObject {
     QCOMPARE(box.defaultButton, QMessageBox::Yes);
 
     const uint64_t gammaOld = marked ? StandardFarm::kGamma[3] : StandardFarm::kGamma[0];
-    QCOMPARE(open.model.Machines[0].LastOldFactor, StandardFarm::kAlpha[1]);
-    QCOMPARE(open.model.Machines[1].LastOldFactor, StandardFarm::kBeta[1]);
-    QCOMPARE(open.model.Machines[2].LastOldFactor, gammaOld);
+    QCOMPARE(open.session.model().Machines[0].LastOldFactor, StandardFarm::kAlpha[1]);
+    QCOMPARE(open.session.model().Machines[1].LastOldFactor, StandardFarm::kBeta[1]);
+    QCOMPARE(open.session.model().Machines[2].LastOldFactor, gammaOld);
     QCOMPARE(open.newFactorsLabel(), QString(marked ? "New factors: 0" : "New factors: 3"));
     QCOMPARE(open.paneText("newFactorsPane").isEmpty(), marked);
     if (!marked) {
@@ -93,28 +93,32 @@ class NewFactorActionsTest : public QObject {
     QVERIFY(prompter_.shown()[1].text.startsWith("Cannot save the settings file "));
     QVERIFY(prompter_.shown()[1].text.contains(QString::fromStdString(settingsPath)));
     QVERIFY(prompter_.shown()[1].text.contains("Not a directory"));
-    QCOMPARE(open.model.Machines[2].LastOldFactor, StandardFarm::kGamma[3]);
+    QCOMPARE(open.session.model().Machines[2].LastOldFactor, StandardFarm::kGamma[3]);
     QCOMPARE(open.newFactorsLabel(), QString("New factors: 0"));
   }
 
   // While the question is open, a refresh may end; the answer still marks
-  // what the user was asked about, and the refresh shows afterwards.
+  // what the user was asked about, and the refresh shows afterwards. A
+  // refresh asked for meanwhile waits for the answer.
   void refreshEndingDuringTheQuestionWaitsForTheAnswer() {
     StandardFarm standard;
     OpenWindow open(standard.settingsPath, prompter_);
     QVERIFY(open.settle());
     QVERIFY(open.clickMachine(2));
     prompter_.whileNextBoxIsOpen([&] {
-      QVERIFY(open.session.refresh());
       QVERIFY(open.settle());
       QCOMPARE(open.newFactorsLabel(), QString("New factors: 3"));
+      QVERIFY(open.session.refresh());
+      QVERIFY(open.session.runner().idle());
     });
     prompter_.setNextAnswer(QMessageBox::Yes);
+    QVERIFY(open.session.refresh());
     QTest::mouseClick(open.find<QPushButton>("markAsOldButton"), Qt::LeftButton);
 
-    QCOMPARE(open.model.Machines[0].LastOldFactor, StandardFarm::kAlpha[1]);
-    QCOMPARE(open.model.Machines[2].LastOldFactor, StandardFarm::kGamma[3]);
-    QVERIFY(!open.session.refreshing());
+    QCOMPARE(open.session.model().Machines[0].LastOldFactor, StandardFarm::kAlpha[1]);
+    QCOMPARE(open.session.model().Machines[2].LastOldFactor, StandardFarm::kGamma[3]);
+    QVERIFY(open.session.refreshing());  // the one asked for during the question
+    QVERIFY(open.settle());
     QCOMPARE(open.newFactorsLabel(), QString("New factors: 2"));
   }
 
@@ -133,11 +137,14 @@ class NewFactorActionsTest : public QObject {
     QFETCH(int, machine);
     QFETCH(QString, clipboard);
     StandardFarm standard;
+    Model configured;
+    QVERIFY(LoadSettings(standard.settingsPath, configured));
+    configured.Options.LaunchCopyNewURL = launch;
+    configured.Options.CopyNewURL = "http://qv.example.org/sieve/?from=quillstrand";
+    QVERIFY(SaveSettings(standard.settingsPath, configured));
     OpenWindow open(standard.settingsPath, prompter_);
     QVERIFY(open.settle());
     QVERIFY(open.clickMachine(machine));
-    open.model.Options.LaunchCopyNewURL = launch;
-    open.model.Options.CopyNewURL = "http://qv.example.org/sieve/?from=quillstrand";
     QApplication::clipboard()->setText("kept");
 
     QTest::mouseClick(open.find<QPushButton>("copyNewButton"), Qt::LeftButton);

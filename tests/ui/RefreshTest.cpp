@@ -7,7 +7,7 @@
 #include <chrono>
 #include <memory>
 
-#include "GateFetcher.h"
+#include "support/GateFetcher.h"
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "location/CurlFetcher.h"

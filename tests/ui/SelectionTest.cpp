@@ -2,7 +2,7 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "GateFetcher.h"
+#include "support/GateFetcher.h"
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 
@@ -24,7 +24,7 @@ class SelectionTest : public QObject {
     QCOMPARE(open.paneText("newFactorsPane"),
              QString::fromStdString(FactorLines({gamma[1], gamma[2], gamma[3]})));
     QCOMPARE(open.newFactorsLabel(), QString("New factors: 3"));
-    QCOMPARE(open.model.Marks, (NewFactorMarks{{2, gamma[3]}}));
+    QCOMPARE(open.session.model().Marks, (NewFactorMarks{{2, gamma[3]}}));
   }
 
   void machineWithoutNewFactorsEmptiesTheNewPane() {
@@ -34,7 +34,7 @@ class SelectionTest : public QObject {
     QVERIFY(open.clickMachine(1));
     QCOMPARE(open.paneText("newFactorsPane"), QString());
     QCOMPARE(open.newFactorsLabel(), QString("New factors: 0"));
-    QVERIFY(open.model.Marks.empty());
+    QVERIFY(open.session.model().Marks.empty());
   }
 
   void losingTheSelectionChangesNothing() {
@@ -47,7 +47,7 @@ class SelectionTest : public QObject {
     QVERIFY(open.settle());
     QCOMPARE(open.paneText("allFactorsPane"), all);
     QCOMPARE(open.newFactorsLabel(), QString("New factors: 3"));
-    QCOMPARE(open.model.Marks.size(), size_t{1});
+    QCOMPARE(open.session.model().Marks.size(), size_t{1});
   }
 
   void refreshForgetsTheSelection() {

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <filesystem>
 
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
@@ -76,7 +77,8 @@ class StartupTest : public QObject {
     const QAbstractItemModel* rows = open.find<QTreeView>("machineList")->model();
     QCOMPARE(rows->rowCount(), 3);
     for (int row = 0; row < 3; ++row) {
-      const MachineRow texts = MachineRowTexts(open.model.Machines[static_cast<size_t>(row)]);
+      const MachineRow texts =
+          MachineRowTexts(open.session.model().Machines[static_cast<size_t>(row)]);
       for (size_t column = 0; column < kMachineColumnCount; ++column)
         QCOMPARE(rows->index(row, static_cast<int>(column)).data().toString(),
                  QString::fromStdString(texts[column]));
@@ -87,7 +89,7 @@ class StartupTest : public QObject {
     QCOMPARE(open.paneText("newFactorsPane"), StandardFarm::NewFactorsShown());
     QCOMPARE(open.paneText("allFactorsPane"), QString());
     QCOMPARE(open.newFactorsLabel(), QString("New factors: 5"));
-    QCOMPARE(open.model.Marks.size(), size_t{2});
+    QCOMPARE(open.session.model().Marks.size(), size_t{2});
     QVERIFY(prompter_.shown().empty());
   }
 
@@ -123,12 +125,12 @@ class StartupTest : public QObject {
     OpenWindow open(standard.settingsPath, prompter_);
     QVERIFY(QTest::qWaitForWindowActive(&open.window));
     QVERIFY(open.settle());
-    open.model.Options.Username = "changed";
+    // Gone meanwhile: only a save can bring it back.
+    std::filesystem::remove(standard.settingsPath);
     QTest::keyClick(&open.window, Qt::Key_Escape);
     QVERIFY(!open.window.isVisible());
     Model saved;
     QVERIFY(LoadSettings(standard.settingsPath, saved).ok());
-    QCOMPARE(saved.Options.Username, std::string("changed"));
     QCOMPARE(saved.Machines.size(), size_t{3});
     QVERIFY(prompter_.shown().empty());
   }

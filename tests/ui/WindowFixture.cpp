@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "model/SettingsFile.h"
+#include "ui/Startup.h"
 
 std::string FactorLine(uint64_t p) { return std::to_string(p) + " | 3*2^1234567+1"; }
 
@@ -52,18 +53,13 @@ QString StandardFarm::NewFactorsShown() {
 }
 
 OpenWindow::OpenWindow(const std::string& settingsPath, Prompter& prompter,
-                       std::shared_ptr<const Fetcher> sharedFetcher)
-    : fetcher(std::move(sharedFetcher)),
-      session(model, settingsPath, fetcher),
-      idleUses_(this->fetcher.use_count()),
-      window(session, prompter) {
-  window.show();
+                       std::shared_ptr<const Fetcher> fetcher)
+    : session(settingsPath, std::move(fetcher)), window(session, prompter) {
+  StartProgram(session, window, prompter);
 }
 
 bool OpenWindow::settle() {
-  // Every worker holds the fetcher until its thread ends, after it has
-  // posted its result.
-  if (!QTest::qWaitFor([this] { return fetcher.use_count() <= idleUses_; })) return false;
+  if (!QTest::qWaitFor([this] { return session.runner().idle(); })) return false;
   QCoreApplication::processEvents();
   return true;
 }

@@ -8,7 +8,6 @@
 
 #include "location/CurlFetcher.h"
 #include "location/Fetcher.h"
-#include "model/Model.h"
 #include "session/FarmSession.h"
 #include "support/TempDir.h"
 #include "ui/CQuillstrandDlg.h"
@@ -57,15 +56,15 @@ struct StandardFarm {
   std::string settingsPath;
 };
 
-// The program's window over a settings file, built as main() builds it,
-// with the first refresh under way.
+// The program's window over a settings file, built and started as main()
+// does, with the first refresh under way.
 class OpenWindow {
  public:
   OpenWindow(const std::string& settingsPath, Prompter& prompter,
-             std::shared_ptr<const Fetcher> sharedFetcher = std::make_shared<CurlFetcher>());
+             std::shared_ptr<const Fetcher> fetcher = std::make_shared<CurlFetcher>());
 
-  // Waits until no worker thread is left (each holds the fetcher while it
-  // runs), then applies what they posted; false if they did not end.
+  // Waits until the session's background work has ended and its results
+  // are applied; false if it did not end.
   bool settle();
   // Clicks row `row` of the machine list; false if there is none.
   bool clickRow(int row);
@@ -79,14 +78,7 @@ class OpenWindow {
   QString paneText(const char* name) const;
   QString newFactorsLabel() const;
 
-  std::shared_ptr<const Fetcher> fetcher;
-  Model model;
   FarmSession session;
-
- private:
-  long idleUses_;  // holders of the fetcher while no worker runs
-
- public:
   CQuillstrandDlg window;
 };
 

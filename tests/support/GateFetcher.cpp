@@ -1,4 +1,4 @@
-#include "GateFetcher.h"
+#include "support/GateFetcher.h"
 
 #include <cerrno>
 

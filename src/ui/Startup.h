@@ -1,0 +1,10 @@
+#pragma once
+
+class CQuillstrandDlg;
+class FarmSession;
+class Prompter;
+
+// The program's start, once its session and main window exist: loads the
+// settings file (telling the user when it cannot be read), shows the window
+// and begins the first refresh.
+void StartProgram(FarmSession& session, CQuillstrandDlg& window, Prompter& prompter);

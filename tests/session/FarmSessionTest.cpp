@@ -1,0 +1,131 @@
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+#include <string>
+
+#include "model/SettingsFile.h"
+#include "ranges/QueueFile.h"
+#include "session/FarmSession.h"
+#include "support/GateFetcher.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const char kStatus[] = "pmax=200000000000\npmin=100000000000 : 40 kp/s\n";
+const Range kQueued{300000000000, 400000000000};
+const Range kEdited{500000000000, 600000000000};
+
+// Two machines with queue files in a temporary folder: "a" with one factor
+// line, "b" with three.
+struct TwoMachines {
+  TwoMachines() {
+    Model configured;
+    for (const auto& [name, factors] : {std::pair{"a", "100000000003 | 3*2^5+1\n"},
+                                        std::pair{"b",
+                                                  "100000000007 | 3*2^5+1\n100000000013 | 3*2^5+1\n"
+                                                  "100000000019 | 3*2^5+1\n"}}) {
+      const std::string folder = std::string(name) + "/";
+      dir.write(folder + "nextrange.txt", FormatQueuedRanges({kQueued}));
+      configured.Machines.emplace_back(name, dir.write(folder + "fact.txt", factors),
+                                       dir.write(folder + "QsvStatus.dat", kStatus), 0);
+    }
+    settingsPath = dir.write("quillstrand.ini", SaveSettingsText("", configured));
+  }
+
+  TempDir dir;
+  std::string settingsPath;
+};
+
+}  // namespace
+
+class FarmSessionTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    farm_ = std::make_unique<TwoMachines>();
+    session_ = std::make_unique<FarmSession>(farm_->settingsPath, std::make_shared<GateFetcher>());
+    QVERIFY(session_->loadSettings());
+  }
+  void cleanup() {
+    session_.reset();
+    farm_.reset();
+  }
+
+  // A queue edited while its old file is on the way keeps the edit; the
+  // machine's other files still apply.
+  void queueWrittenWhileARefreshReadsItStaysAsWritten() {
+    QVERIFY(session_->refresh());
+    {
+      const FarmSession::EditLock lock(*session_);
+      settle();  // everything is read, and held
+      QCOMPARE(session_->model().Machines[0].TotalFactors, 0);
+      QVERIFY(session_->writeQueues({{kEdited}, {kQueued}}).empty());
+    }
+    QVERIFY(!session_->refreshing());
+    QCOMPARE(session_->model().Machines[0].QueuedRanges, std::vector<Range>{kEdited});
+    QCOMPARE(session_->model().Machines[0].TotalFactors, 1);
+    QCOMPARE(session_->model().Machines[1].QueuedRanges, std::vector<Range>{kQueued});
+    QCOMPARE(ReadFile(farm_->dir.file("a/nextrange.txt")), FormatQueuedRanges({kEdited}));
+  }
+
+  // Deleting machine 0 while the farm is read must not give machine 1 the
+  // files of machine 0; the new table is read instead.
+  void machinesReplacedWhileARefreshReadsGetTheirOwnFiles() {
+    QSignalSpy started(session_.get(), &FarmSession::refreshStarted);
+    QVERIFY(session_->refresh());
+    {
+      const FarmSession::EditLock lock(*session_);
+      settle();
+      QVERIFY(session_->replaceFarm(session_->model().Options, {session_->model().Machines[1]}));
+    }
+    settle();
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(session_->model().Machines.size(), size_t{1});
+    QCOMPARE(session_->model().Machines[0].Name, std::string("b"));
+    QCOMPARE(session_->model().Machines[0].TotalFactors, 3);
+    QCOMPARE(session_->newFactorCount(), 3);
+    QCOMPARE(session_->model().Marks, (NewFactorMarks{{0, 100000000019}}));
+  }
+
+  // Refreshes asked for while a dialog edits the farm wait for it, and run
+  // once when it closes.
+  void refreshesAskedForWhileEditingRunOnceAfterwards() {
+    QSignalSpy started(session_.get(), &FarmSession::refreshStarted);
+    {
+      const FarmSession::EditLock lock(*session_);
+      for (int i = 0; i < 3; ++i) QVERIFY(session_->refresh());
+      QVERIFY(!session_->refreshing());
+      QCOMPARE(started.count(), 0);
+    }
+    QVERIFY(session_->refreshing());
+    settle();
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(session_->newFactorCount(), 4);
+  }
+
+  // A refresh asked for while one runs is dropped; the busy flag clears
+  // however the refresh ends.
+  void refreshAskedForWhileOneRunsIsDropped() {
+    QSignalSpy started(session_.get(), &FarmSession::refreshStarted);
+    QSignalSpy idle(&session_->runner(), &BackgroundRunner::becameIdle);
+    QVERIFY(session_->refresh());
+    QCOMPARE(session_->activity(), FarmSession::Activity::Refreshing);
+    QVERIFY(!session_->refresh());
+    settle();
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(idle.count(), 1);
+    QCOMPARE(session_->activity(), FarmSession::Activity::Idle);
+  }
+
+ private:
+  void settle() {
+    QVERIFY(QTest::qWaitFor([this] { return session_->runner().idle(); }));
+  }
+
+  std::unique_ptr<TwoMachines> farm_;
+  std::unique_ptr<FarmSession> session_;
+};
+
+QTEST_GUILESS_MAIN(FarmSessionTest)
+#include "FarmSessionTest.moc"
