@@ -6,21 +6,42 @@
 #include "location/Fetcher.h"
 
 // How long a fetch may take and how much it may bring; tests shorten them.
+// No host can hold a refresh longer than the deadline, nor make it take
+// more memory than the batch's share, whatever it sends.
 struct FetchLimits {
   std::chrono::milliseconds connectTimeout{10'000};
-  // A transfer that receives nothing for this long is abandoned.
+  // A transfer that moves fewer than `lowSpeed` bytes a second for this
+  // long is abandoned; so is one that hears nothing for this long.
   std::chrono::seconds stallTimeout{30};
+  size_t lowSpeed = 100;
+  // Every transfer ends by then, however steadily it trickles.
+  std::chrono::milliseconds deadline{60'000};
   // A body beyond this is abandoned: a runaway server must not exhaust memory.
   size_t maxBodyBytes = size_t{256} << 20;
+  // The bodies of one batch together; once they fill it, a body that needs
+  // more fails, while smaller ones that still fit are read.
+  size_t maxBatchBytes = size_t{1} << 30;
+  // Transfers in flight at once; the rest of a batch waits for a free one.
+  size_t maxConnections = 256;
 };
 
 // Fetches with libcurl: one GET with the user agent "quillstrand", headers
-// that forbid caches, redirects followed (at most 10), the proxy taken from
-// the environment.
+// that forbid caches, redirects followed (at most 10, to http or https
+// only), the proxy taken from the environment. An answer with a status of
+// 400 or more is no file: its status line is the error.
+//
+// A batch runs on curl's multi interface on the calling thread, every
+// transfer in flight at once up to maxConnections. A host's fate is
+// shared: once it is unknown, refuses a connection or does not answer, the
+// batch's other transfers to it that have heard nothing yet fail at once
+// with the same reason rather than each waiting out its own timeout.
 class CurlFetcher : public Fetcher {
  public:
   explicit CurlFetcher(FetchLimits limits = {});
+
   Result<std::string> FetchUrl(const std::string& url) const override;
+  void FetchAll(std::span<const std::string> urls, const FetchDone& done,
+                std::stop_token stop) const override;
 
  private:
   FetchLimits limits_;

@@ -1,8 +1,16 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <stop_token>
 #include <string>
 
 #include "model/Result.h"
+
+// Called once for every URL of a batch as its fetch ends: the URL's index
+// in the batch and what came of it.
+using FetchDone = std::function<void(size_t, Result<std::string>)>;
 
 // Fetches http locations. The core reaches the network only through this
 // interface, so that tests can put a fake in its place.
@@ -10,7 +18,19 @@ class Fetcher {
  public:
   virtual ~Fetcher() = default;
 
-  // The body of one GET of `url`, whatever the status code, or why there is
-  // none. Safe to call from several threads at once.
+  // The body of one GET of `url`, or why there is none. Safe to call from
+  // several threads at once.
   virtual Result<std::string> FetchUrl(const std::string& url) const = 0;
+
+  // Fetches every URL of `urls`, as many at once as the fetcher can, and
+  // returns when `done` has been called for each; `done` may be called from
+  // several threads at once. Once `stop` is requested, whatever has not
+  // ended fails soon as cancelled. This one runs FetchUrl on a few threads.
+  virtual void FetchAll(std::span<const std::string> urls, const FetchDone& done,
+                        std::stop_token stop) const;
 };
+
+// Why the fetch of `url` failed: `why` with the URL in front.
+Error FetchError(const std::string& url, const Error& why);
+// The reason of a fetch abandoned because a stop was asked for.
+Error Cancelled();

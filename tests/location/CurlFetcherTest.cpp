@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cerrno>
+#include <optional>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -29,6 +31,45 @@ void ExpectErrorAbout(const Result<std::string>& fetched, const std::string& url
   EXPECT_TRUE(fetched.error().message.starts_with(url + ": ")) << fetched.error().message;
 }
 
+// Checks that the fetch failed for the reason that `reason` begins: a
+// user's words, with libcurl's own text after them.
+void ExpectReason(const Result<std::string>& fetched, const std::string& url,
+                  const std::string& reason, int code) {
+  ASSERT_FALSE(fetched.ok()) << "got a body: " << fetched.value();
+  EXPECT_TRUE(fetched.error().message.starts_with(url + ": " + reason)) << fetched.error().message;
+  EXPECT_EQ(fetched.error().code, code) << fetched.error().message;
+}
+
+// "127.0.0.1:<port>", as the reasons name a host.
+std::string Host(int port) { return "127.0.0.1:" + std::to_string(port); }
+
+// What a batch gave for each URL, in their order.
+std::vector<Result<std::string>> FetchBatch(const Fetcher& fetcher,
+                                            const std::vector<std::string>& urls,
+                                            std::stop_token stop = {}) {
+  std::vector<std::optional<Result<std::string>>> fetched(urls.size());
+  fetcher.FetchAll(
+      urls,
+      [&](size_t i, Result<std::string> body) {
+        EXPECT_FALSE(fetched[i]) << urls[i] << " ended twice";
+        fetched[i] = std::move(body);
+      },
+      stop);
+  std::vector<Result<std::string>> results;
+  for (size_t i = 0; i < urls.size(); ++i) {
+    EXPECT_TRUE(fetched[i]) << urls[i] << " never ended";
+    results.push_back(fetched[i] ? std::move(*fetched[i]) : Error{"never ended"});
+  }
+  return results;
+}
+
+// The reason of a failed fetch without the URL in front.
+std::string ReasonOf(const Result<std::string>& fetched, const std::string& url) {
+  if (fetched.ok()) return "got a body";
+  const std::string& message = fetched.error().message;
+  return message.starts_with(url + ": ") ? message.substr(url.size() + 2) : message;
+}
+
 class CurlFetcherTest : public ::testing::Test {
  protected:
   HttpTestServer server_;
@@ -54,12 +95,26 @@ TEST_F(CurlFetcherTest, ReturnsTheBodyByteForByte) {
   }
 }
 
-TEST_F(CurlFetcherTest, ReturnsTheBodyWhateverTheStatus) {
-  const std::string page = "<html><body><h1>404 Not Found</h1></body></html>\n";
-  for (const int status : {404, 403, 500}) {
+TEST_F(CurlFetcherTest, ReadsOnlyASuccessfulAnswerAsTheFile) {
+  // An error page whose lines start with digits must not read as factors.
+  const std::string page = "500 reasons\n1000000007 | not a factor\n";
+  struct Case {
+    int status;
+    std::string fetched;
+  };
+  const std::string url = server_.url("/fact.txt");
+  const std::array cases{
+      Case{200, page},
+      Case{203, page},
+      Case{404, "error: " + url + ": HTTP 404 Not Found"},
+      Case{403, "error: " + url + ": HTTP 403 Forbidden"},
+      Case{500, "error: " + url + ": HTTP 500 Internal Server Error"},
+      Case{503, "error: " + url + ": HTTP 503 Service Unavailable"},
+  };
+  for (const auto& [status, fetched] : cases) {
     SCOPED_TRACE(status);
     server_.serve("/fact.txt", page, status, "text/html");
-    EXPECT_EQ(BodyOrError(fetcher_.FetchUrl(server_.url("/fact.txt"))), page);
+    EXPECT_EQ(BodyOrError(fetcher_.FetchUrl(url)), fetched);
   }
 }
 
@@ -112,7 +167,34 @@ TEST_F(CurlFetcherTest, RefusesRedirectsOutsideTheWeb) {
   for (const std::string target : targets) {
     SCOPED_TRACE(target);
     server_.redirect("/fact.txt", target);
-    ExpectErrorAbout(fetcher_.FetchUrl(server_.url("/fact.txt")), server_.url("/fact.txt"));
+    ExpectReason(fetcher_.FetchUrl(server_.url("/fact.txt")), server_.url("/fact.txt"),
+                 "refused to go on to a location that is not http or https (", EPROTONOSUPPORT);
+  }
+}
+
+// Nothing on 127.0.0.1 speaks TLS, so a redirect to https can only be seen
+// to be tried: the connection is made, or refused, rather than the
+// protocol.
+TEST_F(CurlFetcherTest, FollowsARedirectToHttps) {
+  const int unused = UnusedPort();
+  struct Case {
+    std::string target;
+    std::string reason;
+  };
+  const std::array cases{
+      Case{"https://127.0.0.1:" + std::to_string(unused) + "/fact.txt",
+           "connection refused by " + Host(unused) + " ("},
+      // The plain http server takes the TLS greeting for a bad request.
+      Case{"https://127.0.0.1:" + std::to_string(server_.port()) + "/fact.txt", "SSL"},
+  };
+  for (const auto& [target, reason] : cases) {
+    SCOPED_TRACE(target);
+    server_.redirect("/fact.txt", target);
+    const Result<std::string> fetched = fetcher_.FetchUrl(server_.url("/fact.txt"));
+    ASSERT_FALSE(fetched.ok());
+    EXPECT_NE(fetched.error().code, EPROTONOSUPPORT) << fetched.error().message;
+    EXPECT_NE(ReasonOf(fetched, server_.url("/fact.txt")).find(reason), std::string::npos)
+        << fetched.error().message;
   }
 }
 
@@ -124,14 +206,15 @@ TEST_F(CurlFetcherTest, GivesUpOnARedirectLoop) {
 TEST(CurlFetcher, AbandonsAServerThatNeverAnswers) {
   const SilentServer silent;
   const std::string url = silent.url("/fact.txt");
-  ExpectErrorAbout(CurlFetcher(ShortLimits()).FetchUrl(url), url);
+  ExpectReason(CurlFetcher(ShortLimits()).FetchUrl(url), url,
+               "host " + Host(silent.port()) + " did not answer within 1 s (", ETIMEDOUT);
 }
 
 TEST(CurlFetcher, FailsWhenTheConnectionIsRefused) {
-  const std::string url = "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/fact.txt";
-  const Result<std::string> fetched = CurlFetcher(ShortLimits()).FetchUrl(url);
-  ExpectErrorAbout(fetched, url);
-  EXPECT_EQ(fetched.error().code, ECONNREFUSED);
+  const int port = UnusedPort();
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/fact.txt";
+  ExpectReason(CurlFetcher(ShortLimits()).FetchUrl(url), url,
+               "connection refused by " + Host(port) + " (", ECONNREFUSED);
 }
 
 TEST(CurlFetcher, FailsOnAUrlThatNamesNoServer) {
@@ -194,6 +277,183 @@ TEST_F(CurlFetcherTest, FetchesFromManyThreadsAtOnce) {
   for (int machine = 0; machine < kThreads; ++machine) {
     EXPECT_EQ(bodies[machine], "factors of " + std::to_string(machine));
   }
+}
+
+// Hosts that send too slowly, for too long, or not all of it: each is given
+// up on for the limit it ran into, said in words a user understands.
+TEST_F(CurlFetcherTest, GivesUpOnAHostThatSendsBadly) {
+  const std::string body(100'000, 'x');
+  server_.serveTrickle("/crawl.txt", body, 5, 100ms);      // 50 bytes/s
+  server_.serveTrickle("/steady.txt", body, 2'000, 50ms);  // fast enough, but 2.5 s in all
+  server_.serveBrokenOff("/headers.txt", body, 0);
+  server_.serveBrokenOff("/half.txt", body, body.size() / 2);
+  const std::string host = "host " + Host(server_.port());
+  struct Case {
+    std::string path;
+    std::string reason;
+    int code;
+  };
+  const std::array cases{
+      Case{"/crawl.txt", host + " sent less than 100 bytes/s for 1 s (", ETIMEDOUT},
+      Case{"/steady.txt", host + " did not send the whole file within 1500 ms", ETIMEDOUT},
+      Case{"/headers.txt", host + " broke off the transfer (", ECONNRESET},
+      Case{"/half.txt", host + " broke off the transfer (", ECONNRESET},
+  };
+  FetchLimits limits = ShortLimits();
+  limits.deadline = 1500ms;
+  const CurlFetcher fetcher(limits);
+  for (const auto& [path, reason, code] : cases) {
+    SCOPED_TRACE(path);
+    ExpectReason(fetcher.FetchUrl(server_.url(path)), server_.url(path), reason, code);
+  }
+}
+
+TEST(CurlFetcher, GivesUpOnAHostThatDropsConnections) {
+  const DroppingServer dropping;
+  FetchLimits limits = ShortLimits();
+  limits.connectTimeout = 500ms;
+  const std::string url = dropping.url("/fact.txt");
+  ExpectReason(CurlFetcher(limits).FetchUrl(url), url,
+               "host " + Host(dropping.port()) + " did not answer within 500 ms (", ETIMEDOUT);
+}
+
+// The first transfer to a host that does not answer ends the others that
+// wait for it with the same reason, and those not started never start;
+// another host is read as ever.
+TEST(CurlFetcher, AHostThatDoesNotAnswerFailsItsOtherFilesAtOnce) {
+  HttpTestServer slow;
+  slow.setDelay(1500ms);  // beyond the stall limit of 1 s
+  HttpTestServer quick;
+  quick.serve("/fact.txt", "quick\n");
+  std::vector<std::string> urls;
+  for (int i = 0; i < 5; ++i) {
+    const std::string path = "/m" + std::to_string(i) + "/fact.txt";
+    slow.serve(path, "slow\n");
+    urls.push_back(slow.url(path));
+  }
+  urls.insert(urls.begin() + 2, quick.url("/fact.txt"));
+  FetchLimits limits = ShortLimits();
+  limits.maxConnections = 2;
+
+  const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(limits), urls);
+  EXPECT_EQ(BodyOrError(fetched[2]), "quick\n");
+  const std::string reason = "host " + Host(slow.port()) + " did not answer within 1 s (";
+  for (size_t i : {0, 1, 3, 4, 5}) {
+    SCOPED_TRACE(urls[i]);
+    ExpectReason(fetched[i], urls[i], reason, ETIMEDOUT);
+    EXPECT_EQ(ReasonOf(fetched[i], urls[i]), ReasonOf(fetched[0], urls[0]));
+  }
+  for (const char* path : {"/m2/fact.txt", "/m3/fact.txt", "/m4/fact.txt"})
+    EXPECT_EQ(slow.requestCount(path), 0) << path;
+}
+
+// A host that is sending one file is there: another file of it that gets
+// no answer in time fails alone.
+TEST(CurlFetcher, AHostThatAnswersKeepsItsOtherFiles) {
+  HttpTestServer server;
+  const std::string body(2'000, 'x');
+  server.serveTrickle("/steady.txt", body, 100, 100ms);  // 2 s in all
+  server.serve("/late.txt", "late\n");
+  server.delayAnswer("/late.txt", 1500ms);  // beyond the stall limit of 1 s
+  const std::vector<std::string> urls{server.url("/late.txt"), server.url("/steady.txt")};
+  const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(ShortLimits()), urls);
+  ExpectReason(fetched[0], urls[0], "host " + Host(server.port()) + " did not answer within 1 s",
+               ETIMEDOUT);
+  EXPECT_EQ(BodyOrError(fetched[1]), body);
+}
+
+TEST(CurlFetcher, KeepsEveryTransferInFlightUpToTheLimit) {
+  struct Case {
+    size_t maxConnections;
+    int atOnce;
+  };
+  constexpr int kFiles = 40;
+  for (const auto& [maxConnections, atOnce] : std::array{Case{256, kFiles}, Case{10, 10}}) {
+    SCOPED_TRACE(maxConnections);
+    HttpTestServer server(kFiles);
+    server.setDelay(300ms);  // so that transfers in flight together overlap
+    std::vector<std::string> urls;
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string path = "/m" + std::to_string(i) + "/fact.txt";
+      server.serve(path, "factors of " + std::to_string(i));
+      urls.push_back(server.url(path));
+    }
+    FetchLimits limits = ShortLimits();
+    limits.maxConnections = maxConnections;
+    const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(limits), urls);
+    for (int i = 0; i < kFiles; ++i)
+      EXPECT_EQ(BodyOrError(fetched[i]), "factors of " + std::to_string(i));
+    EXPECT_EQ(server.mostAtOnce(), atOnce);
+  }
+}
+
+// Once the bodies of a batch fill its budget, a body that needs more fails
+// and says why, while one that still fits is read.
+TEST_F(CurlFetcherTest, KeepsTheBodiesOfABatchWithinItsBudget) {
+  const std::string big(6'000, 'b');
+  const std::string small(100, 's');
+  // Sent as bytes, so that each announces its length.
+  server_.serve("/big1.txt", big, 200, "application/octet-stream");
+  server_.serve("/big2.txt", big, 200, "application/octet-stream");
+  server_.serve("/small.txt", small, 200, "application/octet-stream");
+  FetchLimits limits = ShortLimits();
+  limits.maxBatchBytes = 10'000;
+  const std::vector<std::string> urls{server_.url("/big1.txt"), server_.url("/big2.txt"),
+                                      server_.url("/small.txt")};
+
+  const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(limits), urls);
+  const size_t failed = fetched[0].ok() ? 1 : 0;
+  EXPECT_EQ(BodyOrError(fetched[1 - failed]), big);
+  ExpectReason(fetched[failed], urls[failed],
+               "not read: the files of this refresh would take more than 10000 bytes together",
+               ENOMEM);
+  EXPECT_EQ(BodyOrError(fetched[2]), small);
+}
+
+// A stop ends every transfer of the batch, those in flight and those not
+// started, long before any limit would.
+TEST(CurlFetcher, StopsEveryTransferWhenAsked) {
+  HttpTestServer server;
+  const std::string body(1'000, 'x');
+  std::vector<std::string> urls;
+  for (int i = 0; i < 20; ++i) {
+    const std::string path = "/m" + std::to_string(i) + "/fact.txt";
+    server.serveTrickle(path, body, 100, 200ms);
+    urls.push_back(server.url(path));
+  }
+  FetchLimits limits;
+  limits.maxConnections = 10;
+  const CurlFetcher fetcher(limits);
+  std::stop_source stop;
+  std::vector<Result<std::string>> fetched;
+  std::jthread batch([&] { fetched = FetchBatch(fetcher, urls, stop.get_token()); });
+  auto answered = [&] {
+    int count = 0;
+    for (int i = 0; i < 20; ++i)
+      count += server.requestCount("/m" + std::to_string(i) + "/fact.txt");
+    return count;
+  };
+  // Until the transfers in flight are being answered.
+  for (int wait = 0; answered() < 10 && wait < 1000; ++wait) std::this_thread::sleep_for(5ms);
+  stop.request_stop();
+  batch.join();
+  for (size_t i = 0; i < urls.size(); ++i) {
+    SCOPED_TRACE(urls[i]);
+    ExpectReason(fetched[i], urls[i], "cancelled", ECANCELED);
+  }
+  EXPECT_EQ(answered(), 10);
+}
+
+TEST(CurlFetcher, StartsNothingAfterAStop) {
+  HttpTestServer server;
+  server.serve("/fact.txt", "factors");
+  std::stop_source stop;
+  stop.request_stop();
+  const std::vector<std::string> urls{server.url("/fact.txt")};
+  const std::vector<Result<std::string>> fetched =
+      FetchBatch(CurlFetcher(ShortLimits()), urls, stop.get_token());
+  ExpectReason(fetched[0], urls[0], "cancelled", ECANCELED);
+  EXPECT_EQ(server.requestCount("/fact.txt"), 0);
 }
 
 }  // namespace

@@ -6,18 +6,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
 namespace {
-
-// Enough workers to answer every request of a whole farm's refresh at once,
-// even when each answer is delayed.
-constexpr size_t kWorkers = 64;
 
 // httplib listens with a backlog of 5: in a burst of connections the rest
 // lose their first packet and only retry a second later, beyond a short
@@ -44,7 +42,24 @@ struct Answer {
   std::string body{};
   std::string contentType = "text/plain";
   std::string location{};  // set for a redirect
+  // For a body sent in pieces: the bytes of each, the wait before every one
+  // after the first, and where the connection is closed.
+  size_t chunkBytes = 0;
+  std::chrono::milliseconds interval{0};
+  size_t breakOffAfter = std::string::npos;
+  std::optional<std::chrono::milliseconds> delay{};  // instead of the server's
 };
+
+// Sends an answer's body piece by piece. Returning false makes httplib
+// close the connection, as it does when the client has gone.
+bool SendPiece(const Answer& answer, size_t offset, httplib::DataSink& sink,
+               const std::atomic<bool>& stopping) {
+  if (offset > 0) std::this_thread::sleep_for(answer.interval);
+  if (stopping || offset >= answer.breakOffAfter) return false;
+  const size_t end =
+      std::min({answer.body.size(), offset + answer.chunkBytes, answer.breakOffAfter});
+  return sink.write(answer.body.data() + offset, end - offset);
+}
 
 struct Visits {
   int count = 0;
@@ -83,9 +98,12 @@ struct HttpTestServer::State {
   std::thread thread;
   int port = 0;
   std::atomic<std::chrono::milliseconds> delay{std::chrono::milliseconds(0)};
+  std::atomic<bool> stopping{false};
   mutable std::mutex mutex;
   std::map<std::string, Answer> answers;
   std::map<std::string, Visits> visits;
+  int answering = 0;
+  int mostAnswering = 0;
 
   // What came in for `path`; nothing yet when there is no entry.
   Visits visitsOf(const std::string& path) const {
@@ -103,18 +121,36 @@ struct HttpTestServer::State {
     return found == answers.end() ? Answer{.status = 404} : found->second;
   }
 
+  // Counts the answers under way meanwhile.
+  void waitTheDelay(std::chrono::milliseconds wait) {
+    {
+      std::lock_guard lock(mutex);
+      mostAnswering = std::max(mostAnswering, ++answering);
+    }
+    std::this_thread::sleep_for(wait);
+    std::lock_guard lock(mutex);
+    --answering;
+  }
+
   void handle(const httplib::Request& request, httplib::Response& response) {
     const Answer answer = record(request);
-    std::this_thread::sleep_for(delay.load());
+    waitTheDelay(answer.delay.value_or(delay.load()));
     response.status = answer.status;
     if (!answer.location.empty()) response.set_header("Location", answer.location);
-    response.set_content(answer.body, answer.contentType);
+    if (answer.chunkBytes == 0) {
+      response.set_content(answer.body, answer.contentType);
+      return;
+    }
+    response.set_content_provider(answer.body.size(), answer.contentType,
+                                  [this, answer](size_t offset, size_t, httplib::DataSink& sink) {
+                                    return SendPiece(answer, offset, sink, stopping);
+                                  });
   }
 };
 
-HttpTestServer::HttpTestServer() : state_(std::make_unique<State>()) {
+HttpTestServer::HttpTestServer(size_t workers) : state_(std::make_unique<State>()) {
   Server& server = state_->server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
   server.Get(".*",
              [state = state_.get()](const httplib::Request& request, httplib::Response& response) {
                state->handle(request, response);
@@ -129,6 +165,7 @@ HttpTestServer::HttpTestServer() : state_(std::make_unique<State>()) {
 }
 
 HttpTestServer::~HttpTestServer() {
+  state_->stopping = true;
   state_->server.stop();
   state_->thread.join();
 }
@@ -145,7 +182,31 @@ void HttpTestServer::redirect(const std::string& from, std::string to, int statu
   state_->answers[from] = Answer{.status = status, .location = std::move(to)};
 }
 
+void HttpTestServer::serveTrickle(const std::string& path, std::string body, size_t chunkBytes,
+                                  std::chrono::milliseconds interval) {
+  std::lock_guard lock(state_->mutex);
+  // Sent as bytes, so that no compression holds the pieces back.
+  state_->answers[path] = Answer{.body = std::move(body),
+                                 .contentType = "application/octet-stream",
+                                 .chunkBytes = std::max<size_t>(chunkBytes, 1),
+                                 .interval = interval};
+}
+
+void HttpTestServer::serveBrokenOff(const std::string& path, std::string body, size_t sentBytes) {
+  std::lock_guard lock(state_->mutex);
+  const size_t size = body.size();
+  state_->answers[path] = Answer{.body = std::move(body),
+                                 .contentType = "application/octet-stream",
+                                 .chunkBytes = std::max<size_t>(size, 1),
+                                 .breakOffAfter = sentBytes};
+}
+
 void HttpTestServer::setDelay(std::chrono::milliseconds delay) { state_->delay = delay; }
+
+void HttpTestServer::delayAnswer(const std::string& path, std::chrono::milliseconds delay) {
+  std::lock_guard lock(state_->mutex);
+  state_->answers[path].delay = delay;
+}
 
 int HttpTestServer::port() const { return state_->port; }
 
@@ -155,6 +216,11 @@ std::string HttpTestServer::url(std::string_view path) const {
 
 int HttpTestServer::requestCount(const std::string& path) const {
   return state_->visitsOf(path).count;
+}
+
+int HttpTestServer::mostAtOnce() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->mostAnswering;
 }
 
 std::string HttpTestServer::lastHeader(const std::string& path, const std::string& name) const {
@@ -174,6 +240,29 @@ SilentServer::SilentServer() : socket_(BoundLoopbackSocket()), port_(PortOf(sock
 SilentServer::~SilentServer() { ::close(socket_); }
 
 std::string SilentServer::url(std::string_view path) const { return LoopbackUrl(port_, path); }
+
+DroppingServer::DroppingServer() : socket_(BoundLoopbackSocket()), port_(PortOf(socket_)) {
+  // A backlog of 0 holds one connection; the system drops the SYN of every
+  // later one while it waits.
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port_));
+  occupant_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (::listen(socket_, 0) != 0 || occupant_ < 0 ||
+      ::connect(occupant_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (occupant_ >= 0) ::close(occupant_);
+    ::close(socket_);
+    throw std::runtime_error("DroppingServer cannot fill its backlog");
+  }
+}
+
+DroppingServer::~DroppingServer() {
+  ::close(occupant_);
+  ::close(socket_);
+}
+
+std::string DroppingServer::url(std::string_view path) const { return LoopbackUrl(port_, path); }
 
 int UnusedPort() {
   // Free a moment ago; nothing on a test machine is likely to take it before

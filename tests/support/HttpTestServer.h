@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,7 +13,8 @@
 // answered with 404 and an empty body.
 class HttpTestServer {
  public:
-  HttpTestServer();
+  // Answers up to `workers` connections at once; the rest wait their turn.
+  explicit HttpTestServer(size_t workers = 64);
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
   ~HttpTestServer();
@@ -22,14 +24,25 @@ class HttpTestServer {
              std::string contentType = "text/plain");
   // Answers GET `from` by sending the client to `to`, any URL.
   void redirect(const std::string& from, std::string to, int status = 302);
+  // Answers GET `path` with `body`, announced whole but sent `chunkBytes`
+  // at a time with `interval` before each further chunk: a slow host.
+  void serveTrickle(const std::string& path, std::string body, size_t chunkBytes,
+                    std::chrono::milliseconds interval);
+  // Answers GET `path` announcing `body` whole, then closes the connection
+  // after its first `sentBytes` (0: right after the headers).
+  void serveBrokenOff(const std::string& path, std::string body, size_t sentBytes);
   // Every answer waits this long first.
   void setDelay(std::chrono::milliseconds delay);
+  // The answer to GET `path`, as served, waits `delay` instead.
+  void delayAnswer(const std::string& path, std::chrono::milliseconds delay);
 
   int port() const;
   // "http://127.0.0.1:<port>" followed by `path`.
   std::string url(std::string_view path) const;
   // How many requests for `path` came in so far, answered or not.
   int requestCount(const std::string& path) const;
+  // The most requests that were being answered at the same time so far.
+  int mostAtOnce() const;
   // The value of header `name` (any case) in the last request for `path`;
   // empty when there was none.
   std::string lastHeader(const std::string& path, const std::string& name) const;
@@ -55,6 +68,25 @@ class SilentServer {
  private:
   int socket_;
   int port_;
+};
+
+// Listens on 127.0.0.1 with a backlog that one connection of its own fills,
+// so that the system drops every attempt to connect unanswered, as with a
+// host that is down or behind a firewall.
+class DroppingServer {
+ public:
+  DroppingServer();
+  DroppingServer(const DroppingServer&) = delete;
+  DroppingServer& operator=(const DroppingServer&) = delete;
+  ~DroppingServer();
+
+  int port() const { return port_; }
+  std::string url(std::string_view path) const;
+
+ private:
+  int socket_;
+  int port_;
+  int occupant_;
 };
 
 // A port of 127.0.0.1 that nothing listens on, so that connecting is refused.

@@ -1,0 +1,150 @@
+#include "location/CurlBatch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace {
+
+// The longest the loop sleeps between looks at its transfers; libcurl
+// wakes it sooner for its own timers, and a stop wakes it at once.
+constexpr int kWaitMs = 1000;
+
+// The machines' files are always fetched fresh: a proxy or cache on the way
+// must not hand back yesterday's status.
+curl_slist* NoCacheHeaders() {
+  curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+  return curl_slist_append(headers, "Pragma: no-cache");
+}
+
+}  // namespace
+
+CurlBatch::CurlBatch(const FetchLimits& limits, std::span<const std::string> urls,
+                     const FetchDone& done)
+    : limits_(limits),
+      urls_(urls),
+      done_(done),
+      budget_(limits.maxBatchBytes),
+      headers_(NoCacheHeaders(), &curl_slist_free_all),
+      multi_(curl_multi_init(), &curl_multi_cleanup),
+      transfers_(urls.size()) {}
+
+CurlBatch::~CurlBatch() {
+  for (const std::unique_ptr<CurlTransfer>& transfer : transfers_)
+    if (transfer) curl_multi_remove_handle(multi_.get(), transfer->handle());
+}
+
+void CurlBatch::Run(std::stop_token stop) {
+  stop_ = std::move(stop);
+  const std::stop_callback wake(stop_, [this] { curl_multi_wakeup(multi_.get()); });
+  for (StartWhatFits(); running_ > 0; StartWhatFits()) {
+    int active = 0;
+    CURLMcode code = curl_multi_perform(multi_.get(), &active);
+    if (code == CURLM_OK) {
+      CollectEnded();
+      EndOverdue();
+    }
+    if (code == CURLM_OK && running_ > 0)
+      code = curl_multi_poll(multi_.get(), nullptr, 0, WaitMs(), nullptr);
+    if (code != CURLM_OK)
+      EndEveryTransfer(Error{curl_multi_strerror(code), ENOMEM});
+    else if (stop_.stop_requested())
+      EndEveryTransfer(Cancelled());
+  }
+}
+
+void CurlBatch::StartWhatFits() {
+  const size_t slots = std::max<size_t>(limits_.maxConnections, 1);
+  while (next_ < urls_.size() && running_ < slots) Start(next_++);
+}
+
+// A URL whose host has been given up on, or that comes after a stop, ends
+// without a transfer; starting one then ends it too, at once.
+void CurlBatch::Start(size_t index) {
+  const std::string& url = urls_[index];
+  if (stop_.stop_requested()) return End(index, FetchError(url, Cancelled()));
+  const auto failed = failedHosts_.find(HostOf(url.c_str()).key);
+  if (failed != failedHosts_.end()) return End(index, FetchError(url, failed->second));
+
+  auto transfer = std::make_unique<CurlTransfer>(url, limits_, headers_.get(), budget_);
+  CURL* handle = transfer->handle();
+  if (!handle) return End(index, FetchError(url, Error{"cannot start a transfer", ENOMEM}));
+  // Tells CollectEnded which transfer of the batch a handle is.
+  curl_easy_setopt(handle, CURLOPT_PRIVATE, &transfers_[index]);
+  if (curl_multi_add_handle(multi_.get(), handle) != CURLM_OK)
+    return End(index, FetchError(url, Error{"cannot start a transfer", ENOMEM}));
+  transfers_[index] = std::move(transfer);
+  ++running_;
+}
+
+void CurlBatch::CollectEnded() {
+  int left = 0;
+  while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &left)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    // Ending a transfer may end others, whose messages go with them.
+    const CURLcode code = message->data.result;
+    void* slot = nullptr;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &slot);
+    Ended(static_cast<std::unique_ptr<CurlTransfer>*>(slot) - transfers_.data(), code);
+  }
+}
+
+void CurlBatch::Ended(size_t index, CURLcode code) {
+  CurlTransfer& transfer = *transfers_[index];
+  Result<std::string> outcome = transfer.Outcome(code);
+  if (outcome) return End(index, std::move(outcome));
+  Fail(index, outcome.error(), transfer.FailsTheHost(code));
+}
+
+// libcurl has a deadline of its own, but its failure looks like that of
+// the stall limit; this one is told apart.
+void CurlBatch::EndOverdue() {
+  const CurlTransfer::Clock::time_point now = CurlTransfer::Clock::now();
+  for (size_t i = 0; i < transfers_.size(); ++i) {
+    const CurlTransfer* transfer = transfers_[i].get();
+    if (transfer && transfer->Deadline() <= now)
+      Fail(i, transfer->Overdue(), !transfer->Answered());
+  }
+}
+
+int CurlBatch::WaitMs() const {
+  std::chrono::milliseconds wait(kWaitMs);
+  const CurlTransfer::Clock::time_point now = CurlTransfer::Clock::now();
+  for (const std::unique_ptr<CurlTransfer>& transfer : transfers_) {
+    if (transfer)
+      wait =
+          std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(transfer->Deadline() - now));
+  }
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
+}
+
+void CurlBatch::Fail(size_t index, const Error& why, bool wholeHost) {
+  const std::string host = wholeHost ? transfers_[index]->Host().key : std::string();
+  End(index, FetchError(urls_[index], why));
+  if (!host.empty()) FailTheHost(host, why);
+}
+
+// Ends the transfers to `host` that have heard nothing from it yet, and
+// keeps those not started from starting; one that is being answered shows
+// that the host is there after all.
+void CurlBatch::FailTheHost(const std::string& host, const Error& why) {
+  failedHosts_.emplace(host, why);
+  for (size_t i = 0; i < transfers_.size(); ++i) {
+    const CurlTransfer* transfer = transfers_[i].get();
+    if (transfer && !transfer->Answered() && transfer->Host().key == host)
+      End(i, FetchError(urls_[i], why));
+  }
+}
+
+void CurlBatch::EndEveryTransfer(const Error& why) {
+  for (size_t i = 0; i < transfers_.size(); ++i)
+    if (transfers_[i]) End(i, FetchError(urls_[i], why));
+}
+
+void CurlBatch::End(size_t index, Result<std::string> outcome) {
+  if (const std::unique_ptr<CurlTransfer> transfer = std::move(transfers_[index])) {
+    curl_multi_remove_handle(multi_.get(), transfer->handle());
+    --running_;
+  }
+  done_(index, std::move(outcome));
+}

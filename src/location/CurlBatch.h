@@ -1,0 +1,58 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "location/CurlFetcher.h"
+#include "location/CurlTransfer.h"
+
+// The GETs of one batch on curl's multi interface, all driven from the
+// thread that runs it: as many in flight as the limits allow, the rest
+// started as those end, a host's fate shared (see CurlFetcher), and every
+// transfer abandoned soon after a stop is asked for.
+class CurlBatch {
+ public:
+  CurlBatch(const FetchLimits& limits, std::span<const std::string> urls, const FetchDone& done);
+  CurlBatch(const CurlBatch&) = delete;
+  CurlBatch& operator=(const CurlBatch&) = delete;
+  ~CurlBatch();
+
+  // Returns when `done` has been called for every URL.
+  void Run(std::stop_token stop);
+
+ private:
+  void StartWhatFits();
+  void Start(size_t index);
+  void CollectEnded();
+  void Ended(size_t index, CURLcode code);
+  void EndOverdue();
+  // How long the loop may sleep before the next deadline.
+  int WaitMs() const;
+  // Ends transfer `index` for `why`, and with it the host when `wholeHost`.
+  void Fail(size_t index, const Error& why, bool wholeHost);
+  void FailTheHost(const std::string& host, const Error& why);
+  void EndEveryTransfer(const Error& why);
+  // Takes transfer `index` out of the batch and hands on what came of it.
+  void End(size_t index, Result<std::string> outcome);
+
+  const FetchLimits& limits_;
+  std::span<const std::string> urls_;
+  const FetchDone& done_;
+  std::stop_token stop_;
+  BodyBudget budget_;
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers_;
+  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi_;
+  // By index in the batch; set while in flight.
+  std::vector<std::unique_ptr<CurlTransfer>> transfers_;
+  size_t next_ = 0;  // the first URL not started yet
+  size_t running_ = 0;
+  // Hosts given up on, by key, and why.
+  std::map<std::string, Error> failedHosts_;
+};

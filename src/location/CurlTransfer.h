@@ -1,0 +1,92 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "location/CurlFetcher.h"
+#include "model/Result.h"
+
+// What the bodies of one batch may take together. Only the batch's thread
+// touches it.
+class BodyBudget {
+ public:
+  explicit BodyBudget(size_t bytes) : limit_(bytes), left_(bytes) {}
+
+  // False, taking nothing, when `bytes` are more than what is left.
+  bool Take(size_t bytes);
+  void Give(size_t bytes) { left_ += bytes; }
+  size_t limit() const { return limit_; }
+
+ private:
+  size_t limit_;
+  size_t left_;
+};
+
+// The host of a URL: as written in it, for people, and as "host:port" with
+// the port filled in, for telling hosts apart. Both empty when the URL
+// names no host.
+struct UrlHost {
+  std::string shown;
+  std::string key;
+};
+UrlHost HostOf(const char* url);
+
+// One GET of a batch: its libcurl handle, set up with the limits, and what
+// the server has sent so far. libcurl keeps pointers to it, so it stays put.
+class CurlTransfer {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  CurlTransfer(const std::string& url, const FetchLimits& limits, const curl_slist* headers,
+               BodyBudget& budget);
+  CurlTransfer(const CurlTransfer&) = delete;
+  CurlTransfer& operator=(const CurlTransfer&) = delete;
+  ~CurlTransfer();
+
+  // Null when libcurl could not make one.
+  CURL* handle() const { return easy_.get(); }
+  // The host the transfer is at now, after the redirects so far.
+  UrlHost Host() const;
+  // Whether a server has sent anything yet, a header line being enough.
+  bool Answered() const { return answered_; }
+  // When the transfer is to be over by, whatever the host sends.
+  Clock::time_point Deadline() const { return started_ + limits_.deadline; }
+
+  // What came of the transfer once libcurl ended it with `code`: the body,
+  // or why there is none, in words for people (without the URL).
+  Result<std::string> Outcome(CURLcode code);
+  // Whether ending with `code` tells that nothing can be had of the host
+  // now: it is unknown, refuses or drops connections, or does not answer.
+  bool FailsTheHost(CURLcode code) const;
+  // Why a transfer still running at its deadline gave nothing.
+  Error Overdue() const;
+
+ private:
+  enum class Refusal { kNone, kTooLarge, kOverBudget };
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* self);
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+  static int OnConnected(void* self, char*, char*, int, int);
+  size_t TakeBody(const char* data, size_t bytes);
+  bool MakeRoom(size_t size);
+  void DropBody();
+  Error Why(CURLcode code) const;
+  std::string TimeoutWords() const;
+  std::string CurlText(CURLcode code) const;
+
+  const FetchLimits& limits_;
+  BodyBudget& budget_;
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy_;
+  Clock::time_point started_ = Clock::now();
+  std::string body_;
+  size_t taken_ = 0;  // of the budget, for body_
+  std::string statusLine_;
+  bool connected_ = false;
+  bool answered_ = false;
+  Refusal refusal_ = Refusal::kNone;
+  char curlText_[CURL_ERROR_SIZE] = "";
+};

@@ -1,0 +1,30 @@
+#include "location/Fetcher.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+
+#include "location/RunOnThreads.h"
+
+namespace {
+
+// Enough that a fetcher which waits on each fetch in turn still reads a
+// farm's files in a few rounds of waiting.
+constexpr size_t kFetchThreads = 64;
+
+}  // namespace
+
+void Fetcher::FetchAll(std::span<const std::string> urls, const FetchDone& done,
+                       std::stop_token stop) const {
+  std::atomic<size_t> next{0};
+  RunOnThreads(std::min(urls.size(), kFetchThreads), [&] {
+    for (size_t i; (i = next++) < urls.size();)
+      done(i, stop.stop_requested() ? FetchError(urls[i], Cancelled()) : FetchUrl(urls[i]));
+  });
+}
+
+Error FetchError(const std::string& url, const Error& why) {
+  return Error{url + ": " + why.message, why.code};
+}
+
+Error Cancelled() { return Error{"cancelled", ECANCELED}; }
