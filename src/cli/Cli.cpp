@@ -4,7 +4,9 @@
 #include <mutex>
 
 #include "cli/ConfigCommand.h"
+#include "cli/EqualizeCommand.h"
 #include "cli/MachineOption.h"
+#include "cli/RangesCommand.h"
 #include "cli/StatusCommand.h"
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
@@ -41,6 +43,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   std::optional<std::string> statusMachine;
   AddMachineOption(*status, statusMachine,
                    "Show the factors of the machine with this index (from 0) alone");
+  CLI::App* ranges = app.add_subcommand("ranges", "Print every machine's queued ranges");
+  bool rangesJson = false;
+  ranges->add_flag("--json", rangesJson, "Print one JSON object");
+  CLI::App* equalize = app.add_subcommand(
+      "equalize", "Refresh, then hand every queued range out again by the machines' speeds");
+  EqualizeRequest equalizeRequest;
+  equalize->add_flag("--yes", equalizeRequest.yes, "Fix ranges that overlap without asking");
+  equalize->add_flag("--dry-run", equalizeRequest.dryRun, "Write no queued range file");
+  equalize->add_flag("--json", equalizeRequest.json, "Print one JSON object");
 
   try {
     app.parse(argc, argv);
@@ -67,6 +78,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     RefreshOptions options;
     if (showProgress) options.progress = ProgressLine(err);
     RunStatus(model, CurlFetcher(), request, options, out, err);
+  }
+  if (ranges->parsed()) RunRanges(model, rangesJson, out, err);
+  if (equalize->parsed()) {
+    RefreshOptions options;
+    if (showProgress) options.progress = ProgressLine(err);
+    return RunEqualize(model, CurlFetcher(), equalizeRequest, options, out, err);
   }
   return 0;
 }
