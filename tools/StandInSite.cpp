@@ -70,6 +70,27 @@ std::string SessionOf(const httplib::Request& request) {
   return cookies.substr(value, cookies.find(';', value) - value);
 }
 
+// A posted form, read whole. httplib parses form bodies by itself only up
+// to 8 KB and refuses longer ones; a factor post carries megabytes, so the
+// site reads the body and hands it to httplib's parser.
+struct Form {
+  std::string body;
+  httplib::Params fields;
+
+  explicit Form(const httplib::ContentReader& read) {
+    read([this](const char* data, size_t length) {
+      body.append(data, length);
+      return true;
+    });
+    httplib::detail::parse_query_text(body, fields);
+  }
+
+  std::string Field(const std::string& name) const {
+    const auto found = fields.find(name);
+    return found == fields.end() ? std::string() : found->second;
+  }
+};
+
 struct Account {
   std::string name;  // as registered
   std::string password;
@@ -119,23 +140,22 @@ struct StandInSite::State {
 
   // Records the post and sets the answer's status; a stalled answer
   // returns only when the site stops. Gives the fault to answer with.
-  Fault Receive(const httplib::Request& request, httplib::Response& response) {
+  Fault Receive(const httplib::Request& request, const Form& form, httplib::Response& response) {
     std::unique_lock lock(mutex);
     ++postCounts[request.path];
     lastPosts[request.path] = {request.version, request.get_header_value("Content-Type"),
-                               request.get_header_value("Cookie"), request.body};
+                               request.get_header_value("Cookie"), form.body};
     const Fault now = fault;
     if (now == Fault::Stall) stopping.wait(lock, [this] { return stopped; });
     response.status = now == Fault::Status500 ? 500 : 200;
     return now;
   }
 
-  std::string LoginPage(const httplib::Request& request, httplib::Response& response) {
-    const std::string name = request.get_param_value("-username");
+  std::string LoginPage(const Form& form, httplib::Response& response) {
+    const std::string name = form.Field("-username");
     std::lock_guard lock(mutex);
     const auto account = accounts.find(Lower(name));
-    if (account == accounts.end() ||
-        account->second.password != request.get_param_value("-password"))
+    if (account == accounts.end() || account->second.password != form.Field("-password"))
       return Page("<p>Wrong user name or password.</p>\n");
     const std::string token = NewSessionToken();
     sessions[token] = account->second.name;
@@ -143,7 +163,7 @@ struct StandInSite::State {
     return Page(LoggedInAs(account->second.name));
   }
 
-  std::string FactorPage(const httplib::Request& request, Fault now) {
+  std::string FactorPage(const httplib::Request& request, const Form& form, Fault now) {
     std::string paragraphs;
     std::lock_guard lock(mutex);
     if (const auto session = sessions.find(SessionOf(request)); session != sessions.end())
@@ -151,7 +171,7 @@ struct StandInSite::State {
     if (now == Fault::Unparsable)
       return Page(paragraphs + "<p>The factor database is busy. Please try again later.</p>\n");
     int total = 0, verified = 0, fresh = 0;
-    ForEachLine(request.get_param_value("factors"), [&](std::string_view line) {
+    ForEachLine(form.Field("factors"), [&](std::string_view line) {
       if (line.empty()) return;
       ++total;
       if (!IsFactorLine(line)) return;
@@ -168,16 +188,19 @@ StandInSite::StandInSite(int port) : state_(std::make_unique<State>()) {
   State& state = *state_;
   httplib::Server& server = state.server;
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  server.Post(kLoginFormPath,
-              [&state](const httplib::Request& request, httplib::Response& response) {
-                if (state.Receive(request, response) == Fault::Stall) return;
-                response.set_content(state.LoginPage(request, response), "text/html");
-              });
+  server.Post(kLoginFormPath, [&state](const httplib::Request& request, httplib::Response& response,
+                                       const httplib::ContentReader& read) {
+    const Form form(read);
+    if (state.Receive(request, form, response) == Fault::Stall) return;
+    response.set_content(state.LoginPage(form, response), "text/html");
+  });
   server.Post(kFactorFormPath,
-              [&state](const httplib::Request& request, httplib::Response& response) {
-                const Fault now = state.Receive(request, response);
+              [&state](const httplib::Request& request, httplib::Response& response,
+                       const httplib::ContentReader& read) {
+                const Form form(read);
+                const Fault now = state.Receive(request, form, response);
                 if (now == Fault::Stall) return;
-                response.set_content(state.FactorPage(request, now), "text/html");
+                response.set_content(state.FactorPage(request, form, now), "text/html");
               });
   state.port = port == 0 ? server.bind_to_any_port("127.0.0.1")
                          : (server.bind_to_port("127.0.0.1", port) ? port : -1);

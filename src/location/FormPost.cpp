@@ -61,7 +61,7 @@ struct Watchdog {
 }  // namespace
 
 // One easy handle for all posts, so that its cookie engine carries the
-// login's cookie to the factor post, and an open connection is reused.
+// login's cookie to the factor post.
 struct CurlFormPoster::Transfer {
   EasyHandle curl{curl_easy_init(), &curl_easy_cleanup};
   HeaderList headers{curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"),
@@ -75,6 +75,10 @@ struct CurlFormPoster::Transfer {
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kAppName);
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+    // A fresh connection for every post: a server may promise to keep an
+    // HTTP/1.0 connection open and close it anyway, and a reused dead
+    // connection fails a large post halfway.
+    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
     // Posts run on worker threads; signals would reach the whole process.
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,

@@ -136,6 +136,19 @@ TEST(SubmissionAgainstTheSite, FactorsPostedBeforeAreNotNew) {
             Describe(SiteAnswer{"not logged in", {2, 3, 1}}));
 }
 
+// Far beyond what a form parser or a socket buffer takes in one piece.
+TEST(SubmissionAgainstTheSite, AllFactorsGoInOnePost) {
+  std::string factors;
+  for (int i = 0; i < 20'000; ++i)
+    factors += std::to_string(1'000'000'007 + 2 * i) + " | " + std::to_string(i) + "*2^9+1\r\n";
+  StandInSite site;
+  site.AddUser("bob", kPassword);
+  CurlFormPoster poster(SiteUrl(site), ShortLimits());
+  EXPECT_EQ(Describe(ExchangeWithSite({true, "bob", kPassword}, factors, poster)),
+            Describe(SiteAnswer{"bob", {20'000, 20'000, 20'000}}));
+  EXPECT_EQ(site.PostCount(kFactorFormPath), 1);
+}
+
 TEST(SubmissionAgainstTheSite, RefusedConnectionIsANetworkFailure) {
   CurlFormPoster poster("http://127.0.0.1:" + std::to_string(UnusedPort()), ShortLimits());
   const SubmissionError error =
