@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "submit/SubmissionLog.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// 2026-12-10T00:15:35Z
+constexpr std::chrono::system_clock::time_point kTime{std::chrono::seconds(1796861735)};
+
+SubmissionLogEntry Entry(SubmissionOutcome outcome, bool marked) {
+  return {.Time = kTime,
+          .Manual = false,
+          .Machines = {{0, "alpha"}, {2, "gamma"}},
+          .FactorCount = 2,
+          .FactorsText = "1000000007 | 5*2^12+1\r\n1500000001 | 7*2^9+1\r\n",
+          .Outcome = std::move(outcome),
+          .MarkedAsOld = marked};
+}
+
+TEST(SubmissionLog, AnEntryTellsWhatWasPostedAndHowItWent) {
+  EXPECT_EQ(SubmissionLogText(Entry(SiteAnswer{"bob", {2, 2, 1}}, true)),
+            "2026-12-10T00:15:35Z automatic submission of 2 factors from machine 0 \"alpha\", "
+            "machine 2 \"gamma\"\n"
+            "  logged in as : bob\n"
+            "  verified : 2 of 2\n"
+            "  new factors : 1 of 2\n"
+            "  marked as old\n"
+            "    1000000007 | 5*2^12+1\n"
+            "    1500000001 | 7*2^9+1\n"
+            "\n");
+  EXPECT_EQ(SubmissionLogText(
+                Entry(SubmissionError{SubmissionFailure::Network,
+                                      "The following error occurred:\r\nrefused\r\n\r\nSubmit your "
+                                      "factors manually instead."},
+                      false)),
+            "2026-12-10T00:15:35Z automatic submission of 2 factors from machine 0 \"alpha\", "
+            "machine 2 \"gamma\"\n"
+            "  error : The following error occurred: refused Submit your factors manually "
+            "instead.\n"
+            "  not marked as old\n"
+            "    1000000007 | 5*2^12+1\n"
+            "    1500000001 | 7*2^9+1\n"
+            "\n");
+}
+
+TEST(SubmissionLog, LivesBesideTheSettingsFile) {
+  EXPECT_EQ(SubmissionLogPath("quillstrand.ini"), "quillstrand-submissions.log");
+  EXPECT_EQ(SubmissionLogPath("/srv/farm/other.ini"), "/srv/farm/quillstrand-submissions.log");
+}
+
+TEST(SubmissionLog, AppendsEveryEntry) {
+  TempDir dir;
+  const std::string path = dir.write("quillstrand-submissions.log", "older entries\n");
+  SubmissionLog log(path);
+  const SubmissionLogEntry first = Entry(SiteAnswer{"bob", {2, 2, 2}}, true);
+  const SubmissionLogEntry second = Entry(SiteAnswer{"bob", {2, 2, 0}}, false);
+  EXPECT_FALSE(log.Append(first));
+  EXPECT_FALSE(log.Append(second));
+  EXPECT_EQ(ReadFile(path),
+            "older entries\n" + SubmissionLogText(first) + SubmissionLogText(second));
+}
+
+TEST(SubmissionLog, AFailureIsReportedOnceUntilAWriteSucceeds) {
+  TempDir dir;
+  const std::string blocker = dir.write("file", "");
+  SubmissionLog log(blocker + "/quillstrand-submissions.log");
+  const SubmissionLogEntry entry = Entry(SiteAnswer{}, false);
+
+  const std::optional<Error> first = log.Append(entry);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->message, "Cannot write the submission log " + blocker +
+                                "/quillstrand-submissions.log: Not a directory");
+  EXPECT_FALSE(log.Append(entry));
+
+  // Once it works again, the next failure is news.
+  std::filesystem::remove(blocker);
+  std::filesystem::create_directory(blocker);
+  EXPECT_FALSE(log.Append(entry));
+  std::filesystem::remove_all(blocker);
+  dir.write("file", "");
+  EXPECT_TRUE(log.Append(entry));
+
+  SubmissionLog full("/dev/full");
+  EXPECT_TRUE(full.Append(entry));
+  EXPECT_FALSE(full.Append(entry));
+}
+
+}  // namespace
