@@ -149,7 +149,10 @@ EqualizeResult DistributeEqualize(const std::vector<EqualizeMachine>& machines,
 }
 
 void ApplyEqualize(MachineTable& table, const EqualizeResult& result) {
-  for (size_t i = 0; i < table.size(); ++i) table[i].QueuedRanges = result.Queues[i];
+  for (size_t i = 0; i < table.size(); ++i) {
+    table[i].QueuedRanges = result.Queues[i];
+    ++table[i].QueueRevision;
+  }
 }
 
 std::vector<std::string> AttentionMessages(const EqualizePlan& plan) {

@@ -80,7 +80,8 @@ struct EqualizeResult {
 EqualizeResult DistributeEqualize(const std::vector<EqualizeMachine>& machines,
                                   const EqualizePlan& plan);
 
-// Puts the new queues into the table the machines were copied from.
+// Puts the new queues into the table the machines were copied from, as
+// edits of every queue (each QueueRevision moves).
 void ApplyEqualize(MachineTable& table, const EqualizeResult& result);
 
 // The "Attention" texts of a plan: one for each range left out, then one

@@ -235,6 +235,9 @@ TEST(ApplyEqualize, ReplacesEveryQueue) {
   ApplyEqualize(table, DistributeEqualize(machines, PlanEqualize(machines)));
   EXPECT_EQ(table[0].QueuedRanges, (Queue{{10 * G, 30 * G}, {40 * G, 50 * G}}));
   EXPECT_EQ(table[1].QueuedRanges, Queue{});
+  // A refresh that read the queue files before must not undo the new queues.
+  EXPECT_EQ(table[0].QueueRevision, 1u);
+  EXPECT_EQ(table[1].QueueRevision, 1u);
 }
 
 // Random farms, checked against a plain count of how often each stretch of
