@@ -6,8 +6,12 @@
 #include "cli/ConfigCommand.h"
 #include "cli/EqualizeCommand.h"
 #include "cli/MachineOption.h"
+#include "cli/MarkOldCommand.h"
 #include "cli/RangesCommand.h"
+#include "cli/SignalStop.h"
 #include "cli/StatusCommand.h"
+#include "cli/SubmitCommand.h"
+#include "cli/WatchCommand.h"
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
 #include "model/SettingsFile.h"
@@ -21,6 +25,20 @@ std::function<void(size_t, size_t)> ProgressLine(std::ostream& err) {
     const std::lock_guard guard(*lock);
     err << "\rReading machines: " << read << '/' << of << (read == of ? "\n" : "") << std::flush;
   };
+}
+
+// Reads the --machine option once the machines are known; false, said on
+// `err`, for an index that names none.
+bool ReadMachineOption(const std::optional<std::string>& typed, const Model& model,
+                       std::optional<size_t>& index, std::ostream& err) {
+  if (!typed) return true;
+  const Result<size_t> read = MachineIndex(*typed, model.Machines.size());
+  if (!read) {
+    err << "quillstrand-cli: " << read.error().message << '\n';
+    return false;
+  }
+  index = read.value();
+  return true;
 }
 
 }  // namespace
@@ -53,6 +71,25 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   equalize->add_flag("--dry-run", equalizeRequest.dryRun, "Write no queued range file");
   equalize->add_flag("--json", equalizeRequest.json, "Print one JSON object");
 
+  CLI::App* submit = app.add_subcommand(
+      "submit", "Refresh every machine and submit the new factors to the project site");
+  SubmitRequest submitRequest;
+  std::optional<std::string> submitMachine;
+  AddMachineOption(*submit, submitMachine,
+                   "Submit the new factors of the machine with this index (from 0) alone");
+  bool noMark = false;
+  submit->add_flag("--no-mark", noMark, "Leave the submitted factors new");
+  CLI::App* markOld =
+      app.add_subcommand("mark-old", "Refresh every machine and mark the new factors as old");
+  std::optional<std::string> markOldMachine;
+  AddMachineOption(*markOld, markOldMachine,
+                   "Mark the new factors of the machine with this index (from 0) alone");
+  CLI::App* watch = app.add_subcommand(
+      "watch", "Refresh, and submit when AutoSubmit is on, every AutoTimerInterval minutes");
+  WatchRequest watchRequest;
+  watch->add_option("--ticks", watchRequest.ticks, "End after this many ticks")
+      ->check(CLI::PositiveNumber);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -67,14 +104,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   }
   if (config->parsed()) PrintConfig(settingsPath, model, out);
   if (status->parsed()) {
-    if (statusMachine) {
-      const Result<size_t> index = MachineIndex(*statusMachine, model.Machines.size());
-      if (!index) {
-        err << "quillstrand-cli: " << index.error().message << '\n';
-        return 2;
-      }
-      request.machine = index.value();
-    }
+    if (!ReadMachineOption(statusMachine, model, request.machine, err)) return 2;
     RefreshOptions options;
     if (showProgress) options.progress = ProgressLine(err);
     RunStatus(model, CurlFetcher(), request, options, out, err);
@@ -84,6 +114,21 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     RefreshOptions options;
     if (showProgress) options.progress = ProgressLine(err);
     return RunEqualize(model, CurlFetcher(), equalizeRequest, options, out, err);
+  }
+  if (submit->parsed()) {
+    if (!ReadMachineOption(submitMachine, model, submitRequest.machine, err)) return 2;
+    submitRequest.mark = !noMark;
+    return RunSubmit(model, CurlFetcher(), submitRequest, settingsPath, out, err);
+  }
+  if (markOld->parsed()) {
+    std::optional<size_t> machine;
+    if (!ReadMachineOption(markOldMachine, model, machine, err)) return 2;
+    return RunMarkOld(model, CurlFetcher(), machine, settingsPath, out, err);
+  }
+  if (watch->parsed()) {
+    std::stop_source stop;
+    const SignalStop signals(stop);
+    return RunWatch(model, CurlFetcher(), watchRequest, settingsPath, stop.get_token(), out, err);
   }
   return 0;
 }

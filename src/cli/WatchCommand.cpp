@@ -1,0 +1,97 @@
+#include "cli/WatchCommand.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "cli/SubmitCommand.h"
+#include "farm/Automation.h"
+#include "farm/Refresh.h"
+#include "monitor/MachineRow.h"
+#include "submit/Submission.h"
+
+namespace {
+
+// Waits `period` unless stopped first; false when stopped.
+bool WaitFor(std::chrono::milliseconds period, const std::stop_token& stop) {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  wake.wait_for(lock, stop, period, [] { return false; });
+  return !stop.stop_requested();
+}
+
+size_t MachinesRead(const Model& model) {
+  return static_cast<size_t>(
+      std::count_if(model.Machines.begin(), model.Machines.end(),
+                    [](const Machine& m) { return UnreadFiles(m).empty(); }));
+}
+
+std::string OutcomeText(const SubmissionOutcome& outcome, const SubmissionFinish& finish) {
+  if (const auto* error = std::get_if<SubmissionError>(&outcome))
+    return "submission failed: " + OnOneLine(error->Text);
+  const SiteCounts& counts = std::get<SiteAnswer>(outcome).Counts;
+  return "submitted: verified " + std::to_string(counts.Verified) + " of " +
+         std::to_string(counts.Total) + ", new " + std::to_string(counts.New) + " of " +
+         std::to_string(counts.Total) + (finish.MarkedAsOld ? ", marked as old" : "");
+}
+
+class Watch {
+ public:
+  Watch(Model& model, const Fetcher& fetcher, const std::string& settingsPath, std::stop_token stop,
+        std::ostream& out, std::ostream& err)
+      : model_(model),
+        fetcher_(fetcher),
+        settingsPath_(settingsPath),
+        stop_(std::move(stop)),
+        out_(out),
+        err_(err),
+        log_(SubmissionLogPath(settingsPath)) {}
+
+  void Tick(int number) {
+    RefreshAll(model_, fetcher_);
+    out_ << UtcTimeText(std::chrono::system_clock::now()) << " tick " << number << ": "
+         << MachinesRead(model_) << " of " << model_.Machines.size() << " machines read, "
+         << model_.NewFactorCount << " new factors, " << Submit() << std::endl;
+  }
+
+ private:
+  std::string Submit() {
+    if (!model_.Options.AutoSubmit) return "not submitted (AutoSubmit is off)";
+    if (stop_.stop_requested()) return "stopped before submitting";
+    const SubmissionStart start = BeginSubmission(model_, false);
+    if (!start.Snapshot) return "nothing to submit";
+    const SubmissionSnapshot& snapshot = *start.Snapshot;
+    const SubmissionOutcome outcome = SendSubmissionToSite(snapshot, stop_);
+    const SubmissionFinish finish =
+        FinishSubmission(model_, snapshot, outcome, false, settingsPath_, log_);
+    // The window's error box, unless IgnoreErrors keeps it back.
+    if (const auto message = OutcomeMessage(snapshot, outcome))
+      err_ << WithLineFeeds(message->Text) << '\n';
+    ReportFinishProblems(finish, err_);
+    return OutcomeText(outcome, finish);
+  }
+
+  Model& model_;
+  const Fetcher& fetcher_;
+  const std::string& settingsPath_;
+  std::stop_token stop_;
+  std::ostream& out_;
+  std::ostream& err_;
+  SubmissionLog log_;
+};
+
+}  // namespace
+
+int RunWatch(Model& model, const Fetcher& fetcher, const WatchRequest& request,
+             const std::string& settingsPath, std::stop_token stop, std::ostream& out,
+             std::ostream& err) {
+  const std::chrono::milliseconds period = AutoTimerPeriod(model.Options, AutomationMinute());
+  Watch watch(model, fetcher, settingsPath, stop, out, err);
+  for (int tick = 1; !request.ticks || tick <= *request.ticks; ++tick) {
+    if (!WaitFor(period, stop)) break;
+    watch.Tick(tick);
+  }
+  return 0;
+}

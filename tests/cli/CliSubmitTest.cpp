@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CliRun.h"
+#include "StandInSite.h"
+#include "model/Password.h"
+#include "model/SettingsFile.h"
+#include "submit/SubmissionExchange.h"
+#include "support/HttpTestServer.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kNoNewFactors[] = "There are no new factors to submit.\n";
+
+// A farm of two machines with three new factors between them, and a site
+// that knows their user.
+class CliSubmitTest : public ::testing::Test {
+ protected:
+  CliSubmitTest() {
+    site_.AddUser("bob", "pw");
+    dir_.write("a/fact.txt", "1000000007 | 5*2^12+1\n1500000001 | 7*2^9+1\n1700000009 | 3*2^4+1\n");
+    dir_.write("b/fact.txt", "2000000011 | 9*2^8+1\n");
+    for (const char* machine : {"a", "b"})
+      dir_.write(std::string(machine) + "/QsvStatus.dat", "pmax=3000000000\npmin=1000000000\n");
+    WriteSettings("AutoSubmit=1\n");
+    ::setenv("QUILLSTRAND_SERVER", site_.Address().c_str(), 1);
+    ::setenv("QUILLSTRAND_MINUTE_MS", "50", 1);
+  }
+  ~CliSubmitTest() override {
+    ::unsetenv("QUILLSTRAND_SERVER");
+    ::unsetenv("QUILLSTRAND_MINUTE_MS");
+  }
+
+  void WriteSettings(const std::string& options) {
+    settings_ =
+        dir_.write("quillstrand.ini",
+                   "[Settings]\nMachines=2\nUsername=bob\nPassword=" + EncodePassword("pw") +
+                       "\nAutoTimerInterval=1\n" + options + MachineSection(0, "alpha", "a") +
+                       "LastOldFactor=1000000007\n" + MachineSection(1, "beta", "b"));
+  }
+
+  std::string MachineSection(int index, const std::string& name, const std::string& folder) const {
+    return "[Machine " + std::to_string(index) + "]\nName=" + name +
+           "\nFactorPath=" + dir_.file(folder + "/fact.txt") +
+           "\nStatusPath=" + dir_.file(folder + "/QsvStatus.dat") + "\n";
+  }
+
+  CliRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--config", settings_});
+    return RunWith(args);
+  }
+
+  std::vector<uint64_t> LastOldFactors() const {
+    Model model;
+    EXPECT_TRUE(LoadSettings(settings_, model));
+    std::vector<uint64_t> marks;
+    for (const Machine& machine : model.Machines) marks.push_back(machine.LastOldFactor);
+    return marks;
+  }
+
+  std::string Log() const { return ReadFile(dir_.file("quillstrand-submissions.log")); }
+
+  StandInSite site_;
+  TempDir dir_;
+  std::string settings_;
+};
+
+TEST_F(CliSubmitTest, SubmitsMarksAndThenHasNothingNew) {
+  const CliRun run = Run({"submit"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "logged in as : bob\nverified : 3 of 3\nnew factors : 3 of 3\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+  EXPECT_NE(Log().find("manual submission of 3 factors from machine 0 \"alpha\", machine 1 "
+                       "\"beta\"\n  logged in as : bob\n"),
+            std::string::npos)
+      << Log();
+
+  const CliRun again = Run({"submit"});
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_EQ(again.out, kNoNewFactors);
+  EXPECT_EQ(site_.PostCount(kLoginFormPath), 1);
+  EXPECT_EQ(site_.PostCount(kFactorFormPath), 1);
+}
+
+TEST_F(CliSubmitTest, NoMarkLeavesTheFactorsNew) {
+  ASSERT_EQ(Run({"submit", "--no-mark"}).code, 0);
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 0}));
+  const CliRun again = Run({"submit", "--no-mark"});
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_EQ(again.out, "logged in as : bob\nverified : 3 of 3\nnew factors : 0 of 3\n");
+}
+
+TEST_F(CliSubmitTest, OneMachineAlone) {
+  const CliRun run = Run({"submit", "--machine", "1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "logged in as : bob\nverified : 1 of 1\nnew factors : 1 of 1\n");
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 2000000011}));
+}
+
+TEST_F(CliSubmitTest, AFailureIsToldAndMarksNothing) {
+  struct Case {
+    std::string name;
+    std::string settings;  // added to [Settings]
+    StandInSite::Fault fault;
+    std::string server;  // empty: the stand-in site
+    std::string message;
+  };
+  const std::array cases{
+      Case{"wrong password", "Password=" + EncodePassword("nope") + "\n", StandInSite::Fault::None,
+           "",
+           "Couldn't log in. Check your username and password in the Options dialog or "
+           "submit your factors manually.\n"},
+      Case{"unparsable answer", "", StandInSite::Fault::Unparsable, "",
+           "Couldn't parse submission page. Submit factors manually to make sure they're ok.\n"},
+      Case{"refused", "", StandInSite::Fault::None, "127.0.0.1:" + std::to_string(UnusedPort()),
+           "The following error occurred:\n"},
+      Case{"not a server", "", StandInSite::Fault::None, "http://site",
+           "The following error occurred:\nQUILLSTRAND_SERVER=http://site: "},
+  };
+  for (const auto& [name, settings, fault, server, message] : cases) {
+    SCOPED_TRACE(name);
+    // An earlier key counts, so the case's password comes before the fixture's.
+    WriteSettings("");
+    std::string text = ReadFile(settings_);
+    text.insert(text.find('\n') + 1, settings);
+    dir_.write("quillstrand.ini", text);
+    site_.SetFault(fault);
+    if (!server.empty()) ::setenv("QUILLSTRAND_SERVER", server.c_str(), 1);
+
+    const CliRun run = Run({"submit"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.starts_with(message)) << run.err;
+    EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 0}));
+    ::setenv("QUILLSTRAND_SERVER", site_.Address().c_str(), 1);
+  }
+}
+
+TEST_F(CliSubmitTest, WrongCommandLinesExitWithTwo) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"submit", "--machine", "2"},
+                                               {"submit", "--machine", "-1"},
+                                               {"submit", "--mark"},
+                                               {"mark-old", "--machine", "x"},
+                                               {"watch", "--ticks", "0"},
+                                               {"watch", "--ticks"}}) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.code, 2) << run.out;
+    EXPECT_NE(run.err, "");
+  }
+  EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
+}
+
+TEST_F(CliSubmitTest, MarkOldMarksWithoutSubmitting) {
+  const CliRun one = Run({"mark-old", "--machine", "0"});
+  EXPECT_EQ(one.code, 0) << one.err;
+  EXPECT_EQ(one.out, "Marked 2 new factors as old.\n");
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 0}));
+  ASSERT_EQ(Run({"mark-old"}).code, 0);
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+  EXPECT_EQ(Run({"mark-old"}).out, "There are no new factors.\n");
+  EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
+}
+
+// The tick lines without their time.
+std::vector<std::string> TickLines(const std::string& out) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = out.substr(start, end - start);
+    lines.push_back(line.substr(line.find(' ') + 1));
+  }
+  return lines;
+}
+
+TEST_F(CliSubmitTest, WatchRefreshesAndSubmitsEveryPeriod) {
+  const auto start = std::chrono::steady_clock::now();
+  const CliRun run = Run({"watch", "--ticks", "2"});
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);  // two periods of one minute
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(TickLines(run.out),
+            (std::vector<std::string>{
+                "tick 1: 2 of 2 machines read, 3 new factors, submitted: verified 3 of 3, new 3 "
+                "of 3, marked as old",
+                "tick 2: 2 of 2 machines read, 0 new factors, nothing to submit"}));
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+  EXPECT_NE(Log().find("automatic submission of 3 factors"), std::string::npos) << Log();
+}
+
+TEST_F(CliSubmitTest, WatchWithoutAutoSubmitOnlyRefreshes) {
+  WriteSettings("AutoSubmit=0\n");
+  const CliRun run = Run({"watch", "--ticks", "1"});
+  EXPECT_EQ(TickLines(run.out),
+            (std::vector<std::string>{"tick 1: 2 of 2 machines read, 3 new factors, not submitted "
+                                      "(AutoSubmit is off)"}));
+  EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
+}
+
+TEST_F(CliSubmitTest, WatchShowsErrorsUnlessIgnored) {
+  site_.SetFault(StandInSite::Fault::Unparsable);
+  const std::string parseFailed =
+      "Couldn't parse submission page. Submit factors manually to make sure they're ok.";
+  for (const bool ignore : {false, true}) {
+    SCOPED_TRACE(ignore);
+    WriteSettings(std::string("AutoSubmit=1\nIgnoreErrors=") + (ignore ? "1" : "0") + "\n");
+    const CliRun run = Run({"watch", "--ticks", "1"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(TickLines(run.out),
+              (std::vector<std::string>{"tick 1: 2 of 2 machines read, 3 new factors, "
+                                        "submission failed: " +
+                                        parseFailed}));
+    EXPECT_EQ(run.err, ignore ? "" : parseFailed + "\n");
+    EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 0}));
+  }
+}
+
+// quillstrand-cli as a process of its own, so that it can be sent signals.
+class CliProcess {
+ public:
+  CliProcess(const std::vector<std::string>& args, const std::string& outPath) {
+    std::vector<std::string> all = {QUILLSTRAND_CLI};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Signals blocked in this thread would be blocked in the child too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const int spawned = posix_spawn(&pid_, argv[0], &files, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) pid_ = -1;
+  }
+  ~CliProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+
+  bool Started() const { return pid_ > 0; }
+  void Signal(int signal) const { ::kill(pid_, signal); }
+  // The exit status, as waitpid gives it.
+  int Wait() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+  for (auto deadline = std::chrono::steady_clock::now() + 10s;
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+    if (condition()) return true;
+  }
+  return false;
+}
+
+TEST_F(CliSubmitTest, TerminationBetweenTicksEndsTheWatchCleanly) {
+  const std::string out = dir_.file("watch.out");
+  CliProcess watch({"--config", settings_, "watch"}, out);
+  ASSERT_TRUE(watch.Started());
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(out).find("tick 2:") != std::string::npos; }))
+      << ReadFile(out);
+  watch.Signal(SIGTERM);
+  const int status = watch.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+  EXPECT_NE(Log().find("  marked as old\n"), std::string::npos) << Log();
+}
+
+TEST_F(CliSubmitTest, InterruptionInsideASubmissionAbandonsItAndLogsIt) {
+  site_.SetFault(StandInSite::Fault::Stall);
+  const std::string out = dir_.file("watch.out");
+  CliProcess watch({"--config", settings_, "watch"}, out);
+  ASSERT_TRUE(watch.Started());
+  ASSERT_TRUE(WaitUntil([&] { return site_.PostCount(kLoginFormPath) == 1; }));
+  watch.Signal(SIGINT);
+  const int status = watch.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(ReadFile(out).find(
+                "tick 1: 2 of 2 machines read, 3 new factors, submission failed: "
+                "The following error occurred: the submission was cancelled Submit your factors "
+                "manually instead.\n"),
+            std::string::npos)
+      << ReadFile(out);
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 0}));
+  EXPECT_NE(Log().find("automatic submission of 3 factors"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("  not marked as old\n"), std::string::npos) << Log();
+}
+
+}  // namespace
