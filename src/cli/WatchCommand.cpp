@@ -25,7 +25,7 @@ bool WaitFor(std::chrono::milliseconds period, const std::stop_token& stop) {
 size_t MachinesRead(const Model& model) {
   return static_cast<size_t>(
       std::count_if(model.Machines.begin(), model.Machines.end(),
-                    [](const Machine& m) { return UnreadFiles(m).empty(); }));
+                    [](const Machine& machine) { return UnreadFiles(machine).empty(); }));
 }
 
 std::string OutcomeText(const SubmissionOutcome& outcome, const SubmissionFinish& finish) {
