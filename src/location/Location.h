@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "location/Fetcher.h"
+#include "model/Files.h"
 #include "model/Result.h"
 
 // The whole text of a machine's file, or why it could not be had.
@@ -14,5 +16,8 @@ using LocationText = Result<std::string>;
 bool IsHttpLocation(std::string_view location);
 
 // Reads a location whole: an http location through `fetcher`, anything else
-// as a file by name. Never throws; a failure of either kind is an error.
-LocationText OpenLocation(const std::string& location, const Fetcher& fetcher);
+// as a file by name, refused when larger than `maxFileSize` (by default the
+// limit of factor files, the largest a machine has). Never throws; a
+// failure of either kind, running out of memory included, is an error.
+LocationText OpenLocation(const std::string& location, const Fetcher& fetcher,
+                          uint64_t maxFileSize = kMaxFactorFileSize);

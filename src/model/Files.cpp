@@ -3,11 +3,17 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <new>
 #include <system_error>
+#include <utility>
+#include <vector>
+
+#include "model/Lines.h"
 
 namespace {
 
@@ -18,6 +24,30 @@ Error SystemError(const std::string& path, int error) {
 Error NotRegularFile(const std::string& path) {
   return Error{path + ": not a regular file", EINVAL};
 }
+
+// The system would take the name as ending at the NUL: another file.
+Error NulInName(const std::string& path) { return Error{path + ": the name holds a NUL", EINVAL}; }
+
+std::string SizeText(uint64_t bytes) {
+  if (bytes >= (uint64_t{1} << 30) && bytes % (uint64_t{1} << 30) == 0)
+    return std::to_string(bytes >> 30) + " GiB";
+  if (bytes >= (uint64_t{1} << 20)) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+Error TooLarge(const std::string& path, uint64_t maxSize) {
+  return Error{path + ": larger than " + SizeText(maxSize) + ", more than such a file ever holds",
+               EFBIG};
+}
+
+Error OutOfMemory(const std::string& path, uint64_t size) {
+  return Error{path + ": not enough memory to read its " + SizeText(size), ENOMEM};
+}
+
+// Large enough that the system calls cost little beside the scanning, small
+// enough that many reading threads at once hold little.
+constexpr size_t kBlockSize = 256 << 10;
+constexpr size_t kMinBlockSize = 4096;
 
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
@@ -81,34 +111,113 @@ int CreateTemporaryBeside(const std::string& target, std::string* name) {
 
 }  // namespace
 
-Result<std::string> ReadWholeFile(const std::string& path) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return SystemError(path, errno);
+Result<ReadableFile> ReadableFile::Open(const std::string& path, uint64_t maxSize) {
+  if (path.find('\0') != std::string::npos) return NulInName(path);
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return SystemError(path, errno);
+  ReadableFile file(fd, path, maxSize, 0);
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return SystemError(path, errno);
+  if (::fstat(fd, &info) != 0) return SystemError(path, errno);
   if (S_ISDIR(info.st_mode)) return SystemError(path, EISDIR);
   // A device or a pipe may never end (/dev/zero) or never answer.
   if (!S_ISREG(info.st_mode)) return NotRegularFile(path);
-  // Read straight into the string, one byte more than the file's size so
-  // that a file still growing is noticed, and read on to its real end.
-  std::string text(static_cast<size_t>(info.st_size) + 1, '\0');
-  size_t length = 0;
+  file.size_ = static_cast<uint64_t>(info.st_size);
+  if (file.size_ > maxSize) return TooLarge(path, maxSize);
+  return file;
+}
+
+ReadableFile::ReadableFile(int fd, std::string path, uint64_t maxSize, uint64_t size)
+    : fd_(fd), path_(std::move(path)), maxSize_(maxSize), size_(size) {}
+
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      path_(std::move(other.path_)),
+      maxSize_(other.maxSize_),
+      size_(other.size_) {}
+
+ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
+  std::swap(fd_, other.fd_);
+  std::swap(path_, other.path_);
+  maxSize_ = other.maxSize_;
+  size_ = other.size_;
+  return *this;
+}
+
+ReadableFile::~ReadableFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Status ReadableFile::ReadBlocks(const std::function<void(std::string_view)>& visit) const {
+  std::vector<char> block(std::clamp<uint64_t>(size_ + 1, kMinBlockSize, kBlockSize));
+  uint64_t offset = 0;
   for (;;) {
-    if (length == text.size()) text.resize(2 * text.size());
-    const ssize_t got = ::read(fd.get(), text.data() + length, text.size() - length);
-    if (got == 0) break;
+    const ssize_t got = ::pread(fd_, block.data(), block.size(), static_cast<off_t>(offset));
+    if (got == 0) return Ok();
     if (got < 0) {
       if (errno == EINTR) continue;
-      return SystemError(path, errno);
+      return SystemError(path_, errno);
     }
-    length += static_cast<size_t>(got);
+    offset += static_cast<uint64_t>(got);
+    if (offset > maxSize_) return TooLarge(path_, maxSize_);
+    visit(std::string_view(block.data(), static_cast<size_t>(got)));
   }
-  text.resize(length);
-  return text;
+}
+
+Status ReadableFile::ReadLines(const std::function<void(std::string_view)>& visit) const {
+  std::string crossing;  // the start of a line that goes on in the next block
+  const Status read = ReadBlocks([&](std::string_view block) {
+    const size_t firstBreak = block.find('\n');
+    if (firstBreak == std::string_view::npos) {
+      crossing.append(block);
+      return;
+    }
+    crossing.append(block.substr(0, firstBreak + 1));
+    ForEachLine(crossing, visit);
+    const size_t lastBreak = block.rfind('\n');
+    ForEachLine(block.substr(firstBreak + 1, lastBreak - firstBreak), visit);
+    crossing.assign(block.substr(lastBreak + 1));
+  });
+  if (read) ForEachLine(crossing, visit);
+  return read;
+}
+
+Result<std::string> ReadableFile::ReadAll() const {
+  try {
+    // Read straight into the string, one byte more than the file's size so
+    // that a file still growing is noticed, and read on to its real end.
+    std::string text(static_cast<size_t>(size_) + 1, '\0');
+    size_t length = 0;
+    for (;;) {
+      if (length == text.size()) {
+        if (length > maxSize_) return TooLarge(path_, maxSize_);
+        text.resize(std::min<uint64_t>(2 * text.size(), maxSize_ + 1));
+      }
+      const ssize_t got =
+          ::pread(fd_, text.data() + length, text.size() - length, static_cast<off_t>(length));
+      if (got == 0) break;
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return SystemError(path_, errno);
+      }
+      length += static_cast<size_t>(got);
+    }
+    text.resize(length);
+    return text;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(path_, size_);
+  }
+}
+
+Result<std::string> ReadWholeFile(const std::string& path, uint64_t maxSize) {
+  Result<ReadableFile> file = ReadableFile::Open(path, maxSize);
+  if (!file) return file.error();
+  return file.value().ReadAll();
 }
 
 Status WriteFileAtomically(const std::string& path, std::string_view content,
                            std::optional<mode_t> mode) {
+  if (path.find('\0') != std::string::npos) return NulInName(path);
   const std::string target = ResolveTarget(path);
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;

@@ -1,9 +1,12 @@
 #include "monitor/StatusFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <optional>
 #include <vector>
 
+#include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
 #include "monitor/FactorFile.h"
@@ -179,9 +182,15 @@ StatusReading ParseStatusFileLineByLine(std::string_view text, uint32_t speedAvg
 
 Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t speedAvgIntervals,
                                         const Fetcher& fetcher) {
-  return OpenLocation(location, fetcher).transform([&](std::string text) {
-    return ParseStatusFile(text, speedAvgIntervals);
-  });
+  const LocationText text = OpenLocation(location, fetcher, kMaxFileSize);
+  if (!text) return text.error();
+  // A huge SpeedAvgIntervals holds a sample per line; the reading threads
+  // end here, so running out of memory must be an error, not an escape.
+  try {
+    return ParseStatusFile(text.value(), speedAvgIntervals);
+  } catch (const std::bad_alloc&) {
+    return Error{location + ": not enough memory to read it", ENOMEM};
+  }
 }
 
 void ApplyStatusReading(Machine& machine, const Result<StatusReading>& file) {
