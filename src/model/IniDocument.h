@@ -1,16 +1,24 @@
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-// An INI file held line by line, so that writing it back changes only the
-// values that were set: comments, unknown sections and keys, and lines of
-// any other form stay as they were. Section and key names match without
-// regard to case; of two sections or keys with the same name the first one
-// counts, as with the system's own INI functions.
+// An INI file's text, so that writing it back changes only the values that
+// were set: comments, unknown sections and keys, and lines of any other
+// form stay as they were, byte for byte. Section and key names match
+// without regard to case; of two sections or keys with the same name the
+// first one counts, as with the system's own INI functions.
+//
+// The document reads the text where it lies and does not copy it (the
+// text must outlive the document): it knows where each section's span of
+// the text begins and ends, finds keys within the span when asked, and
+// keeps what Set changes beside the text. So a file of any size, blank
+// lines and all, costs little more than its own bytes.
 class IniDocument {
  public:
   IniDocument() = default;
@@ -25,20 +33,40 @@ class IniDocument {
   // the value become blanks, so that a value cannot add lines of its own.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 
-  // The whole file, with the line ends it was read with (LF for a new one).
+  // The whole text with what was set. A line gets the line end it had
+  // (a new one, or the last line without one, that of the first line).
   std::string Text() const;
 
  private:
-  struct Section {
-    std::string header;              // the "[name]" line; empty at the top
-    std::vector<std::string> lines;  // the lines after it, without line ends
+  // A key line of the text that Set replaced.
+  struct Replaced {
+    size_t length;  // of the old line, without its line end
+    std::string line;
   };
 
+  // Offsets into the text: the section's "[name]" line, the line after it,
+  // and where the next section begins. A section added by Set has no span.
+  struct Section {
+    size_t header = 0, body = 0, end = 0;
+    std::string addedHeader;              // the "[name]" line of an added section
+    std::map<size_t, Replaced> replaced;  // by the offset of the line replaced
+    std::vector<std::string> added;       // key lines added at its end
+  };
+
+  struct KeyLine {
+    size_t offset;  // of the line in the text
+    size_t length;  // without its line end
+    std::string_view key, value;
+  };
+
+  std::optional<KeyLine> FindKeyLine(const Section& section, std::string_view key) const;
+  size_t EndOfContent(const Section& section) const;
+  void AppendSection(std::string& out, const Section& section) const;
   const Section* Find(std::string_view name) const;
   Section& FindOrAdd(std::string_view name);
 
-  std::string byteOrderMark_;
-  std::string lineEnd_ = "\n";
-  std::vector<Section> sections_ = {Section{}};    // [0]: lines before any header
-  std::unordered_map<std::string, size_t> index_;  // lower-case name -> section
+  std::string_view text_;
+  std::string_view lineEnd_ = "\n";
+  std::vector<Section> sections_ = {Section{}};    // [0]: the lines before any header
+  std::unordered_map<std::string, size_t> index_;  // lower-case name -> first section
 };

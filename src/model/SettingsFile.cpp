@@ -109,10 +109,32 @@ std::string SaveSettingsText(std::string_view old, const Model& model) {
   return file.Text();
 }
 
-Status LoadSettings(const std::string& path, Model& model) {
+std::optional<std::string> SettingsTextProblem(std::string_view text) {
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+    return "it is UTF-16 text, which this program cannot read (save it as UTF-8)";
+  const auto lineOf = [&](size_t offset) {
+    return "line " + std::to_string(std::count(text.begin(), text.begin() + offset, '\n') + 1);
+  };
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos)
+    return lineOf(nul) + " holds a NUL character, which would cut its value short";
+  for (size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1)) {
+    if (cr + 1 == text.size() || text[cr + 1] != '\n') {
+      return lineOf(cr) +
+             " ends in a carriage return alone, which joins it to the next line (save the file "
+             "with LF or CR LF line ends)";
+    }
+  }
+  return std::nullopt;
+}
+
+Status LoadSettings(const std::string& path, Model& model, std::string* warning) {
   const auto text = ReadWholeFile(path);
   LoadSettingsText(text ? text.value() : std::string_view{}, model);
   if (!text && !IsMissing(text)) return text.error();
+  if (warning) {
+    const auto problem = text ? SettingsTextProblem(text.value()) : std::nullopt;
+    *warning = problem ? path + ": " + *problem : std::string();
+  }
   return Ok();
 }
 
@@ -121,5 +143,8 @@ Status SaveSettings(const std::string& path, const Model& model) {
   // start (other sections, comments) survives the save.
   const auto old = ReadWholeFile(path);
   if (!old && !IsMissing(old)) return old.error();
-  return WriteFileAtomically(path, SaveSettingsText(old ? old.value() : "", model), 0600);
+  const std::string_view oldText = old ? std::string_view(old.value()) : std::string_view();
+  if (const auto problem = SettingsTextProblem(oldText))
+    return Error{path + ": " + *problem + "; the settings were not saved over it", EILSEQ};
+  return WriteFileAtomically(path, SaveSettingsText(oldText, model), 0600);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,21 @@ void LoadSettingsText(std::string_view text, Model& model);
 // written into `old`, the file's previous text, whose other content stays.
 std::string SaveSettingsText(std::string_view old, const Model& model);
 
+// Why a settings file's text cannot mean what its writer meant: it is
+// UTF-16, or a line holds a NUL (which cuts a value short) or ends in a CR
+// alone (which joins it to the next, so that a file of old Mac line ends is
+// one line). Nothing for a text the program reads as written.
+std::optional<std::string> SettingsTextProblem(std::string_view text);
+
 // Loads the settings file; a missing file gives the defaults. Fails only for
 // a file that exists and cannot be read, leaving the model at the defaults.
-Status LoadSettings(const std::string& path, Model& model);
+// A file read despite a SettingsTextProblem loads as well as it can, and
+// `warning`, when given, receives the problem with the file's path (empty
+// when there is none).
+Status LoadSettings(const std::string& path, Model& model, std::string* warning = nullptr);
 
 // Writes the whole configuration into the settings file, atomically and
-// readable by its owner only. The model keeps its values either way.
+// readable by its owner only. A file with a SettingsTextProblem is not
+// saved over, so that what the program could not read is not lost; the
+// error says why. The model keeps its values either way.
 Status SaveSettings(const std::string& path, const Model& model);

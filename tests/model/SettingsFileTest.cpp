@@ -320,14 +320,73 @@ TEST(SettingsFile, FailedSaveNamesThePathAndTheReason) {
   EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
+// A file the program cannot make sense of loads as well as it can, says why,
+// and is not saved over: what is in it would be lost.
+TEST(SettingsFile, TextThatCannotBeReadAsWrittenIsToldAndKept) {
+  struct Case {
+    std::string name, text, problem;
+  };
+  const std::vector<Case> cases{
+      {"UTF-16", "\xFF\xFE[\0S\0]\0\r\0\n\0"s, "it is UTF-16 text"},
+      {"UTF-16, big-endian", "\xFE\xFF\0[\0S\0]"s, "it is UTF-16 text"},
+      {"CR line ends", "[Settings]\rMachines=1\r[Machine 0]\rName=m\r",
+       "line 1 ends in a carriage return alone"},
+      {"a NUL in a value", "[Settings]\nMachines=1\n[Machine 0]\nFactorPath=/a\0/fact.txt\n"s,
+       "line 4 holds a NUL character"},
+  };
+  for (const auto& [name, text, problem] : cases) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const std::string path = dir.write("quillstrand.ini", text);
+    Model model;
+    std::string warning;
+    ASSERT_TRUE(LoadSettings(path, model, &warning));
+    EXPECT_TRUE(warning.starts_with(path + ": " + problem)) << warning;
+
+    const Status saved = SaveSettings(path, model);
+    ASSERT_FALSE(saved);
+    EXPECT_NE(saved.error().message.find(problem), std::string::npos) << saved.error().message;
+    EXPECT_NE(saved.error().message.find("not saved"), std::string::npos) << saved.error().message;
+    EXPECT_EQ(ReadFile(path), text);
+  }
+}
+
+TEST(SettingsFile, PlainTextLoadsWithoutAWarning) {
+  TempDir dir;
+  for (const std::string text : {"", "[Settings]\r\nMachines=0\r\n", "\xEF\xBB\xBF[Settings]\n"}) {
+    const std::string path = dir.write("quillstrand.ini", text);
+    Model model;
+    std::string warning = "stale";
+    ASSERT_TRUE(LoadSettings(path, model, &warning));
+    EXPECT_EQ(warning, "");
+  }
+}
+
 TEST(SettingsFile, UnreadableFileIsAnErrorAndGivesTheDefaults) {
   TempDir dir;
-  Model model = SampleModel();
-  const Status loaded = LoadSettings(dir.path().string(), model);
-  ASSERT_FALSE(loaded);
-  EXPECT_NE(loaded.error().message.find(dir.path().string()), std::string::npos);
-  EXPECT_TRUE(model.Machines.empty());
-  EXPECT_EQ(model.Options, Settings{});
+  const std::string fifo = dir.file("fifo.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = dir.write("huge.ini", "");
+  fs::resize_file(huge, uint64_t{50} << 30);  // sparse: it takes no room
+  struct Case {
+    std::string path, reason;
+  };
+  const std::array cases{
+      Case{dir.path().string(), "Is a directory"},
+      Case{fifo, "not a regular file"},  // and no waiting for a writer
+      Case{"/dev/zero", "not a regular file"},
+      Case{huge, "larger than 256 MiB"},
+  };
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    Model model = SampleModel();
+    const Status loaded = LoadSettings(path, model);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.error().message.find(path), 0u) << loaded.error().message;
+    EXPECT_NE(loaded.error().message.find(reason), std::string::npos) << loaded.error().message;
+    EXPECT_TRUE(model.Machines.empty());
+    EXPECT_EQ(model.Options, Settings{});
+  }
 }
 
 TEST(SettingsFile, BadInputLoadsWithoutHarm) {
