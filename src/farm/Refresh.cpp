@@ -39,7 +39,7 @@ class MachineBeingRead {
     else if (file == 1)
       queue_ = machine.Queue ? ReadWholeFile(*machine.Queue) : std::string();
     else
-      factors_ = OpenLocation(machine.Factors, fetcher);
+      factors_ = FactorSource::Open(machine.Factors, fetcher);
     // The decrement orders the other threads' writes before the last one.
     return --unread_ == 0;
   }
@@ -47,16 +47,14 @@ class MachineBeingRead {
   MachineFiles Finish(const MachineLocations& machine) {
     const StatusReading range = *status_ ? status_->value() : StatusReading{};
     return {std::move(*status_), std::move(*queue_),
-            std::move(*factors_).transform([&](std::string text) {
-              return ScanFactorFileAhead(std::move(text), machine.LastOldFactor, range.RangeStart,
-                                         range.Pmax);
-            })};
+            ScanFactorFileAhead(std::move(*factors_), machine.LastOldFactor, range.RangeStart,
+                                range.Pmax)};
   }
 
  private:
   std::optional<Result<StatusReading>> status_;
   std::optional<Result<std::string>> queue_;
-  std::optional<LocationText> factors_;
+  std::optional<Result<FactorSource>> factors_;
   std::atomic<size_t> unread_{kFiles};
 };
 
@@ -150,7 +148,8 @@ bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& opti
 
 void ShowMachineFactors(Model& model, size_t row, const Fetcher& fetcher) {
   if (row >= model.Machines.size()) return;
-  ShowMachineFactorsFrom(model, row, OpenLocation(model.Machines[row].FactorPath, fetcher));
+  ClearFactorsOnDisplay(model);
+  ReadFactorFile(model, row, true, fetcher);
 }
 
 void ShowMachineFactorsFrom(Model& model, size_t row, const LocationText& factorFile) {

@@ -1,8 +1,12 @@
 #include "monitor/FactorFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
+#include <new>
+#include <stdexcept>
 
+#include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
 
@@ -15,12 +19,6 @@ bool IsFactorLine(std::string_view line) {
 void AppendPaneLine(std::string& pane, std::string_view line) {
   pane.append(line);
   pane.append("\r\n");
-}
-
-void AppendFactorLines(std::string_view text, std::string& pane) {
-  ForEachLine(text, [&](std::string_view line) {
-    if (IsFactorLine(line)) AppendPaneLine(pane, line);
-  });
 }
 
 // The model keeps counts in 32 bits; a file with more lines shows the most.
@@ -49,12 +47,37 @@ bool StartReading(Machine& machine, const Error* error) {
   return !error;
 }
 
-void ApplyFactorText(Model& model, size_t index, std::string_view text, bool fillAllFactors) {
-  const Machine& machine = model.Machines[index];
-  RecordReading(
-      model, index,
-      ScanFactorFile(text, machine.LastOldFactor, machine.RangeStart, machine.Pmax,
-                     model.NewFactorsText, fillAllFactors ? &model.AllFactorsText : nullptr));
+Error OutOfMemory(const std::string& location) {
+  return Error{location + ": not enough memory to hold its factors", ENOMEM};
+}
+
+// Feeds machine `index`'s factor file, line by line through `feed`, into
+// the panes; a file that fails midway, or does not fit, leaves them as they
+// were and says why.
+template <typename Feed>
+void ApplyFactorLines(Model& model, size_t index, bool fillAllFactors, const std::string& location,
+                      const Feed& feed) {
+  Machine& machine = model.Machines[index];
+  FactorScanner scanner(machine.LastOldFactor, machine.RangeStart, machine.Pmax,
+                        model.NewFactorsText, fillAllFactors ? &model.AllFactorsText : nullptr);
+  Status fed = Ok();
+  try {
+    fed = feed(scanner);
+  } catch (const std::bad_alloc&) {
+    fed = OutOfMemory(location);
+  }
+  if (!fed) {
+    scanner.Abandon();
+    machine.FactorError = fed.error().message;
+    return;
+  }
+  RecordReading(model, index, scanner.Finish());
+}
+
+void ApplyFactorSource(Model& model, size_t index, const FactorSource& source,
+                       bool fillAllFactors) {
+  ApplyFactorLines(model, index, fillAllFactors, source.location(),
+                   [&](FactorScanner& scanner) { return source.Scan(scanner); });
 }
 
 }  // namespace
@@ -65,67 +88,138 @@ uint64_t ParseLeadingP(std::string_view line) {
   return ReadLeadingNumber(line).value_or(std::numeric_limits<uint64_t>::max());
 }
 
-FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint64_t rangeStart,
-                             uint64_t pmax, std::string& newText, std::string* allText) {
-  const size_t startingSize = newText.size();
-  uint64_t total = 0, inRange = 0, newCount = 0;
-  bool oldMarkSeen = false;
-  uint64_t lastP = 0;
-  ForEachLine(text, [&](std::string_view line) {
-    if (!IsFactorLine(line)) return;
-    ++total;
-    if (allText) AppendPaneLine(*allText, line);
-    lastP = ParseLeadingP(line);
-    if (rangeStart <= lastP && lastP <= pmax) ++inRange;
-    if (lastP == lastOldFactor) {
-      oldMarkSeen = true;
-    } else if (oldMarkSeen) {
-      AppendPaneLine(newText, line);
-      ++newCount;
-    }
-  });
+FactorScanner::FactorScanner(uint64_t lastOldFactor, uint64_t rangeStart, uint64_t pmax,
+                             std::string& newText, std::string* allText)
+    : lastOldFactor_(lastOldFactor),
+      rangeStart_(rangeStart),
+      pmax_(pmax),
+      newText_(newText),
+      allText_(allText),
+      newStart_(newText.size()),
+      allStart_(allText ? allText->size() : 0) {}
 
-  FactorReading reading{Saturated(total), Saturated(inRange), 0, std::nullopt};
+void FactorScanner::Reserve(uint64_t fileSize) {
+  // A pane line is at most half again its file line ("1\n" gives "1\r\n").
+  const uint64_t most = fileSize + fileSize / 2 + 2;
+  // Only room: it costs memory as it is filled. Without it the texts
+  // still grow, if less smoothly.
+  try {
+    newText_.reserve(newText_.size() + most);
+    if (allText_) allText_->reserve(allText_->size() + most);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+}
+
+void FactorScanner::operator()(std::string_view line) {
+  if (!IsFactorLine(line)) return;
+  ++total_;
+  if (allText_) AppendPaneLine(*allText_, line);
+  lastP_ = ParseLeadingP(line);
+  if (rangeStart_ <= lastP_ && lastP_ <= pmax_) ++inRange_;
+  if (lastP_ == lastOldFactor_) {
+    // The lines before the old mark were not new after all.
+    if (!oldMarkSeen_) {
+      newText_.resize(newStart_);
+      newCount_ = 0;
+    }
+    oldMarkSeen_ = true;
+    return;
+  }
+  AppendPaneLine(newText_, line);
+  ++newCount_;
+}
+
+FactorReading FactorScanner::Finish() {
+  FactorReading reading{Saturated(total_), Saturated(inRange_), 0, std::nullopt};
   // A file that ends with the old mark has nothing new; one without factor
   // lines has no last p to mark.
-  if (total == 0 || (oldMarkSeen && lastP == lastOldFactor)) {
-    newText.resize(startingSize);
+  if (total_ == 0 || (oldMarkSeen_ && lastP_ == lastOldFactor_)) {
+    newText_.resize(newStart_);
     return reading;
   }
-  // Without the old mark every factor line is new. Most files have it, so
-  // only these take a second pass.
-  if (!oldMarkSeen) {
-    AppendFactorLines(text, newText);
-    newCount = total;
-  }
-  reading.NewCount = Saturated(newCount);
-  reading.Mark = lastP;
+  reading.NewCount = Saturated(newCount_);
+  reading.Mark = lastP_;
   return reading;
 }
 
+void FactorScanner::Abandon() {
+  newText_.resize(newStart_);
+  if (allText_) allText_->resize(allStart_);
+}
+
+FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint64_t rangeStart,
+                             uint64_t pmax, std::string& newText, std::string* allText) {
+  FactorScanner scanner(lastOldFactor, rangeStart, pmax, newText, allText);
+  ForEachLine(text, scanner);
+  return scanner.Finish();
+}
+
+Result<FactorSource> FactorSource::Open(const std::string& location, const Fetcher& fetcher) {
+  if (!location.empty() && !IsHttpLocation(location)) return FactorSource(location, std::nullopt);
+  LocationText body = OpenLocation(location, fetcher);
+  if (!body) return body.error();
+  return FactorSource(location, std::move(body.value()));
+}
+
+Status FactorSource::Scan(FactorScanner& scanner) const {
+  if (body_) {
+    scanner.Reserve(body_->size());
+    ForEachLine(*body_, scanner);
+    return Ok();
+  }
+  const Result<ReadableFile> file = ReadableFile::Open(location_, kMaxFactorFileSize);
+  if (!file) return file.error();
+  scanner.Reserve(file.value().size());
+  return file.value().ReadLines(std::ref(scanner));
+}
+
 void ApplyFactorFile(Model& model, size_t index, const LocationText& file, bool fillAllFactors) {
-  if (StartReading(model.Machines[index], file ? nullptr : &file.error()))
-    ApplyFactorText(model, index, file.value(), fillAllFactors);
+  if (!StartReading(model.Machines[index], file ? nullptr : &file.error())) return;
+  ApplyFactorLines(model, index, fillAllFactors, model.Machines[index].FactorPath,
+                   [&](FactorScanner& scanner) {
+                     ForEachLine(file.value(), scanner);
+                     return Ok();
+                   });
 }
 
 void ReadFactorFile(Model& model, size_t index, bool fillAllFactors, const Fetcher& fetcher) {
-  ApplyFactorFile(model, index, OpenLocation(model.Machines[index].FactorPath, fetcher),
-                  fillAllFactors);
+  const Result<FactorSource> source = FactorSource::Open(model.Machines[index].FactorPath, fetcher);
+  if (StartReading(model.Machines[index], source ? nullptr : &source.error()))
+    ApplyFactorSource(model, index, source.value(), fillAllFactors);
 }
 
-FactorScan ScanFactorFileAhead(std::string text, uint64_t lastOldFactor, uint64_t rangeStart,
-                               uint64_t pmax) {
-  FactorScan scan{std::move(text), lastOldFactor, {}, {}};
-  scan.reading = ScanFactorFile(scan.text, lastOldFactor, rangeStart, pmax, scan.newText, nullptr);
+Result<FactorScan> ScanFactorFileAhead(Result<FactorSource> source, uint64_t lastOldFactor,
+                                       uint64_t rangeStart, uint64_t pmax) {
+  if (!source) return source.error();
+  FactorScan scan{std::move(source.value()), lastOldFactor, {}, {}};
+  try {
+    FactorScanner scanner(lastOldFactor, rangeStart, pmax, scan.newText, nullptr);
+    if (const Status read = scan.source.Scan(scanner); !read) return read.error();
+    scan.reading = scanner.Finish();
+    // Lines held until the old mark came may have left much room behind.
+    if (scan.newText.capacity() > 2 * scan.newText.size()) scan.newText.shrink_to_fit();
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(scan.source.location());
+  }
   return scan;
 }
 
-void ApplyFactorScan(Model& model, size_t index, const Result<FactorScan>& scan) {
+void ApplyFactorScan(Model& model, size_t index, Result<FactorScan>& scan) {
   if (!StartReading(model.Machines[index], scan ? nullptr : &scan.error())) return;
-  if (scan.value().lastOldFactor != model.Machines[index].LastOldFactor) {
-    ApplyFactorText(model, index, scan.value().text, false);
+  FactorScan& read = scan.value();
+  if (read.lastOldFactor != model.Machines[index].LastOldFactor) {
+    ApplyFactorSource(model, index, read.source, false);
     return;
   }
-  model.NewFactorsText += scan.value().newText;
-  RecordReading(model, index, scan.value().reading);
+  try {
+    if (model.NewFactorsText.empty())
+      model.NewFactorsText.swap(read.newText);
+    else
+      model.NewFactorsText += read.newText;
+  } catch (const std::bad_alloc&) {
+    model.Machines[index].FactorError = OutOfMemory(read.source.location()).message;
+    return;
+  }
+  RecordReading(model, index, read.reading);
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <array>
+
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "ReadingPrinters.h"
@@ -84,6 +87,8 @@ TEST(ScanFactorFile, AppendsTheLinesAfterTheOldMarkOrAllWithoutOne) {
       Case{"", 0, "", 0, std::nullopt},
       Case{"123abc and more\n", 0, "123abc and more\r\n", 1, 123},
   };
+  TempDir dir;
+  const FakeFetcher fetcher;
   for (const auto& [text, lastOldFactor, appended, newCount, mark] : cases) {
     SCOPED_TRACE(::testing::Message()
                  << ::testing::PrintToString(std::string(text)) << " after " << lastOldFactor);
@@ -91,6 +96,13 @@ TEST(ScanFactorFile, AppendsTheLinesAfterTheOldMarkOrAllWithoutOne) {
     EXPECT_EQ(scan.newText, std::string(kEarlier) + std::string(appended));
     EXPECT_EQ(scan.reading.NewCount, newCount);
     EXPECT_EQ(scan.reading.Mark, mark);
+
+    // Read in blocks from a file, on a reading thread's way, the same.
+    const Result<FactorScan> ahead = ScanFactorFileAhead(
+        FactorSource::Open(dir.write("fact.txt", text), fetcher), lastOldFactor, 0, UINT64_MAX);
+    ASSERT_TRUE(ahead) << ahead.error().message;
+    EXPECT_EQ(ahead.value().newText, appended);
+    EXPECT_EQ(ahead.value().reading, scan.reading);
   }
 }
 
@@ -220,6 +232,40 @@ TEST(ReadFactorFile, GivesTheSamePanesFromAFileAndFromHttp) {
   EXPECT_EQ(model.AllFactorsText,
             "101 | a\r\n205 | b\r\n307 | c\r\n101 | a\r\n205 | b\r\n307 | c\r\n");
   EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 307}, {1, 307}}));
+}
+
+}  // namespace
+
+namespace {
+
+// Nothing at a factor location may hang, crash or exhaust the reading.
+TEST(ReadFactorFile, RefusesWhatIsNoFactorFileWithTheReason) {
+  TempDir dir;
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = dir.write("huge", "");
+  std::filesystem::resize_file(huge, uint64_t{5} << 30);  // sparse: it takes no room
+  struct Case {
+    std::string path, reason;
+  };
+  const std::array cases{
+      Case{fifo, "not a regular file"},
+      Case{"/dev/zero", "not a regular file"},
+      Case{huge, "larger than 4 GiB"},
+      Case{dir.path().string(), "Is a directory"},
+  };
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    Model model;
+    model.Machines.emplace_back("m", path, "", 0);
+    model.NewFactorsText = "earlier\r\n";
+    ReadFactorFile(model, 0, true, FakeFetcher());
+    EXPECT_NE(model.Machines[0].FactorError.find(reason), std::string::npos)
+        << model.Machines[0].FactorError;
+    EXPECT_EQ(model.NewFactorsText, "earlier\r\n");
+    EXPECT_EQ(model.AllFactorsText, "");
+    EXPECT_TRUE(model.Marks.empty());
+  }
 }
 
 }  // namespace
