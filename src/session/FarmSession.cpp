@@ -40,9 +40,19 @@ struct FarmSession::RunningRefresh {
   QElapsedTimer started;
 };
 
+// A submission from its start to its end: what it posts and marks, and
+// what came of it once the site has answered.
+struct FarmSession::RunningSubmission {
+  SubmissionSnapshot snapshot;
+  std::optional<SubmissionOutcome> outcome;
+};
+
 FarmSession::FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
                          QObject* parent)
-    : QObject(parent), settingsPath_(std::move(settingsPath)), fetcher_(std::move(fetcher)) {}
+    : QObject(parent),
+      settingsPath_(std::move(settingsPath)),
+      fetcher_(std::move(fetcher)),
+      log_(SubmissionLogPath(settingsPath_)) {}
 
 FarmSession::~FarmSession() = default;
 
@@ -152,6 +162,49 @@ Status FarmSession::markNewFactorsAsOld() {
   return saved;
 }
 
+std::optional<SubmitMessage> FarmSession::submit(bool manual) {
+  // Only the timer can ask while a dialog is open: its submission waits.
+  if (editing() && !manual) {
+    submitWanted_ = true;
+    return std::nullopt;
+  }
+  SubmissionStart start = BeginSubmission(model_, manual);
+  if (!start.Snapshot) {
+    emit submissionEnded();
+    return start.Message;
+  }
+  submission_ = std::make_unique<RunningSubmission>(RunningSubmission{*start.Snapshot, {}});
+  emit activityChanged();
+  runner_.run([this, snapshot = std::make_shared<const SubmissionSnapshot>(*start.Snapshot),
+               limits = submitLimits_](const BackgroundRunner::Job& job) {
+    auto outcome = std::make_shared<SubmissionOutcome>(
+        SendSubmissionToSite(*snapshot, job.stopToken(), limits));
+    job.post([this, outcome] {
+      deliver([this, outcome] {
+        submission_->outcome = std::move(*outcome);
+        emit submissionAnswered();
+      });
+    });
+  });
+  return std::nullopt;
+}
+
+std::optional<SubmitMessage> FarmSession::outcomeMessage() const {
+  if (!submission_ || !submission_->outcome) return std::nullopt;
+  return OutcomeMessage(submission_->snapshot, *submission_->outcome);
+}
+
+SubmissionFinish FarmSession::finishSubmission(bool agreed) {
+  if (!submission_ || !submission_->outcome) return {};
+  const std::unique_ptr<RunningSubmission> ended = std::move(submission_);
+  SubmissionFinish finish =
+      FinishSubmission(model_, ended->snapshot, *ended->outcome, agreed, settingsPath_, log_);
+  emit activityChanged();
+  emit factorsChanged();
+  emit submissionEnded();
+  return finish;
+}
+
 Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
   model_.Options = std::move(options);
   ReplaceMachines(model_, std::move(machines));
@@ -159,7 +212,7 @@ Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
   model_.AllFactorsText.clear();
   model_.NewFactorCount = 0;
   Status saved = saveSettings();
-  emit refreshed();
+  emit tableReplaced();
   emit factorsChanged();
   return saved;
 }
@@ -250,5 +303,6 @@ void FarmSession::unlocked() {
   std::vector<std::function<void()>> held = std::move(held_);
   held_.clear();
   for (const std::function<void()>& apply : held) apply();
-  if (std::exchange(refreshWanted_, false)) refresh();
+  if (std::exchange(refreshWanted_, false) && !refresh()) emit refreshDropped();
+  if (std::exchange(submitWanted_, false)) submit(false);
 }

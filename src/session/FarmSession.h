@@ -18,6 +18,8 @@
 #include "model/Result.h"
 #include "session/BackgroundRunner.h"
 #include "session/MachineListRow.h"
+#include "submit/Submission.h"
+#include "submit/SubmissionLog.h"
 
 // The window's one door to the core. It owns the model, knows the settings
 // file's path and the fetcher, runs reads in its background runner so that
@@ -49,6 +51,22 @@ class FarmSession : public QObject {
 
   // Declares the new factors on display submitted and saves the settings.
   Status markNewFactorsAsOld();
+
+  // Submits the new factors on display to the project site: manually (the
+  // Submit button) or automatically (the timer). Gives what to tell the
+  // user at once instead, if anything (manual mode only). Otherwise the
+  // post runs in the background when there is something to post, and
+  // submissionAnswered follows; the caller then shows outcomeMessage() and
+  // ends it with finishSubmission. While an edit lock lives an automatic
+  // submission waits for it (nothing else can ask while a dialog is open).
+  std::optional<SubmitMessage> submit(bool manual);
+  // What to tell or ask the user of the submission's answer, if anything.
+  std::optional<SubmitMessage> outcomeMessage() const;
+  // Ends the submission: marks what was posted as old when the site
+  // understood it (in manual mode only if `agreed`), logs it, saves.
+  SubmissionFinish finishSubmission(bool agreed);
+  // How long a submission may wait for the site; tests shorten it.
+  void setSubmitLimits(FormPostLimits limits) { submitLimits_ = limits; }
 
   // Puts the options and the machines of the Options dialog in place and
   // saves the settings; what was read for the old table is never applied
@@ -98,17 +116,26 @@ class FarmSession : public QObject {
 
  signals:
   void refreshStarted(int machines);
+  // A refresh asked for while editing could not run when the lock went.
+  void refreshDropped();
+  // The site's answer (or why there is none) is in: see outcomeMessage().
+  void submissionAnswered();
+  // A submission has ended, after finishSubmission or without a post.
+  void submissionEnded();
   void refreshProgress(int read, int machines);
   // Machine `row`'s cells have changed.
   void machineChanged(int row);
   // The refresh has ended: every row may have changed.
   void refreshed();
+  // The machines have been replaced: every row has changed.
+  void tableReplaced();
   // The factors on display have changed (a refresh, a selection, Mark as old).
   void factorsChanged();
   void activityChanged();
 
  private:
   struct RunningRefresh;
+  struct RunningSubmission;
 
   bool startRefresh();
   void applyMachine(uint64_t id, size_t index, MachineFiles files);
@@ -126,6 +153,9 @@ class FarmSession : public QObject {
   std::shared_ptr<const Fetcher> fetcher_;
   BackgroundRunner runner_;
   std::unique_ptr<RunningRefresh> refresh_;
+  std::unique_ptr<RunningSubmission> submission_;
+  SubmissionLog log_;
+  FormPostLimits submitLimits_;
   uint64_t refreshes_ = 0;
   // Counts the refreshes and selections asked for, so that a selection's
   // late result cannot overwrite a newer view.
@@ -136,5 +166,6 @@ class FarmSession : public QObject {
   std::vector<bool> everRead_;
   int editLocks_ = 0;
   bool refreshWanted_ = false;
+  bool submitWanted_ = false;
   std::vector<std::function<void()>> held_;
 };

@@ -17,7 +17,9 @@
 #include <functional>
 #include <utility>
 
+#include "farm/Automation.h"
 #include "model/Constants.h"
+#include "session/AutoTimer.h"
 #include "session/FarmSession.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DialogUnits.h"
@@ -64,8 +66,11 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
   waitingTicker_ = new QTimer(this);
   waitingTicker_->setInterval(1000);
   connect(waitingTicker_, &QTimer::timeout, this, &CQuillstrandDlg::showWaitingRows);
+  autoTimer_ = new AutoTimer(session_, AutomationMinute(), this);
   connectSession();
 }
+
+void CQuillstrandDlg::RearmAutoTimer() { autoTimer_->RearmAutoTimer(); }
 
 void CQuillstrandDlg::layOut() {
   const DialogUnits units(font());
@@ -110,7 +115,7 @@ QBoxLayout* CQuillstrandDlg::makeButtonRow() {
       {"refreshButton", "&Refresh", "Refresh all machines", [this] { refresh(); }, false},
       {"submitButton", "&Submit",
        QString("Submit new factors to %1 site").arg(QString::fromLatin1(kProjectAbbreviation)),
-       [this] { notAvailableYet("Submit"); }, false},
+       [this] { submitNewFactors(); }, false},
       {"copyNewButton", "&Copy new", "Copy new factors to clipboard", [this] { copyNewFactors(); },
        false},
       {"markAsOldButton", "&Mark as old", "Mark new factors as old",
@@ -226,6 +231,10 @@ void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::machineChanged, this,
           [this](int row) { machines_->setRow(row, session_.machineRow(row)); });
   connect(&session_, &FarmSession::refreshed, this, &CQuillstrandDlg::showRefresh);
+  connect(&session_, &FarmSession::tableReplaced, this, &CQuillstrandDlg::showRefresh);
+  connect(&session_, &FarmSession::activityChanged, this, &CQuillstrandDlg::showActivity);
+  connect(&session_, &FarmSession::submissionAnswered, this,
+          &CQuillstrandDlg::showSubmissionAnswer);
   connect(&session_, &FarmSession::factorsChanged, this, &CQuillstrandDlg::factorsChanged);
 }
 
@@ -275,6 +284,39 @@ void CQuillstrandDlg::selectionChanged(const QItemSelection& selected) {
   session_.selectMachine(selected.indexes().constFirst().row());
 }
 
+void CQuillstrandDlg::showActivity() {
+  if (session_.activity() == FarmSession::Activity::Submitting)
+    refreshState_->setText(QStringLiteral("Submitting…"));
+  else if (session_.activity() == FarmSession::Activity::Idle)
+    refreshState_->clear();
+}
+
+QMessageBox::StandardButton CQuillstrandDlg::showMessage(const SubmitMessage& message) {
+  const QString caption = QString::fromStdString(message.Caption);
+  const QString text = QString::fromStdString(message.Text).replace("\r\n", "\n");
+  if (!message.YesNo) return prompter_.ask(this, caption, text);
+  return prompter_.ask(this, caption, text, QMessageBox::Yes | QMessageBox::No,
+                       message.DefaultYes ? QMessageBox::Yes : QMessageBox::No);
+}
+
+void CQuillstrandDlg::submitNewFactors() {
+  if (const std::optional<SubmitMessage> refusal = session_.submit(true)) showMessage(*refusal);
+  // Enter refreshes from the list; it must not re-open a question.
+  machineList_->setFocus();
+}
+
+void CQuillstrandDlg::showSubmissionAnswer() {
+  bool agreed = false;
+  if (const std::optional<SubmitMessage> message = session_.outcomeMessage())
+    agreed = showMessage(*message) == QMessageBox::Yes;
+  const SubmissionFinish finish = session_.finishSubmission(agreed);
+  reportSaveFailure(finish.Saved);
+  if (finish.LogProblem)
+    prompter_.warn(this, "Cannot write the submission log " +
+                             QString::fromStdString(finish.LogProblem->message));
+  machineList_->setFocus();
+}
+
 void CQuillstrandDlg::copyNewFactors() {
   // The clipboard gets the factors as the model holds them, CR LF line
   // ends and all, and keeps what it had when there are none.
@@ -299,6 +341,7 @@ void CQuillstrandDlg::markNewFactorsAsOld() {
       this, kMarkAsOldCaption, "Are you sure you want to mark the new factors as old?",
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
   if (answer != QMessageBox::No) reportSaveFailure(session_.markNewFactorsAsOld());
+  machineList_->setFocus();
 }
 
 void CQuillstrandDlg::showAbout() {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QMessageBox>
 
 #include "model/Result.h"
 
+class AutoTimer;
 class FarmSession;
+struct SubmitMessage;
 class MachineListModel;
 class Prompter;
 class QBoxLayout;
@@ -26,6 +29,8 @@ class CQuillstrandDlg : public QDialog {
   CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidget* parent = nullptr);
 
   void reject() override;
+  // Stops the automation timer, then starts it anew if AutoRefresh is on.
+  void RearmAutoTimer();
 
  private:
   void layOut();
@@ -44,6 +49,10 @@ class CQuillstrandDlg : public QDialog {
   void factorsChanged();
   void showFactors();
   void selectionChanged(const QItemSelection& selected);
+  void submitNewFactors();
+  void showSubmissionAnswer();
+  void showActivity();
+  QMessageBox::StandardButton showMessage(const SubmitMessage& message);
   void copyNewFactors();
   void markNewFactorsAsOld();
   void showAbout();
@@ -60,5 +69,6 @@ class CQuillstrandDlg : public QDialog {
   QPlainTextEdit* allFactors_ = nullptr;
   QPlainTextEdit* newFactors_ = nullptr;
   QTimer* waitingTicker_ = nullptr;
+  AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;
 };

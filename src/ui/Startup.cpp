@@ -10,4 +10,5 @@ void StartProgram(FarmSession& session, CQuillstrandDlg& window, Prompter& promp
         &window, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
   window.show();
   session.refresh();
+  window.RearmAutoTimer();
 }

@@ -6,5 +6,5 @@ class Prompter;
 
 // The program's start, once its session and main window exist: loads the
 // settings file (telling the user when it cannot be read), shows the window
-// and begins the first refresh.
+// begins the first refresh and arms the automation timer.
 void StartProgram(FarmSession& session, CQuillstrandDlg& window, Prompter& prompter);

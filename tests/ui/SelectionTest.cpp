@@ -2,9 +2,9 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "support/GateFetcher.h"
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
+#include "support/GateFetcher.h"
 
 // Selecting a machine narrows the factors on display to it.
 class SelectionTest : public QObject {

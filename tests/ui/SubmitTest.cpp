@@ -1,0 +1,128 @@
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <chrono>
+#include <filesystem>
+
+#include "ScriptedPrompter.h"
+#include "StandInSite.h"
+#include "WindowFixture.h"
+#include "submit/SubmissionLog.h"
+
+using namespace std::chrono_literals;
+
+// The Submit button posts the new factors to the project site in the
+// background and marks as old what it posted, once the user agrees.
+class SubmitTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    site_ = std::make_unique<StandInSite>();
+    // The standard farm logs in as the default user without a password.
+    site_->AddUser("your username", "");
+    qputenv("QUILLSTRAND_SERVER", QByteArray::fromStdString(site_->Address()));
+  }
+  void cleanup() {
+    prompter_.reset();
+    site_.reset();
+    qunsetenv("QUILLSTRAND_SERVER");
+  }
+
+  void agreeingMarksWhatWasPosted_data() {
+    QTest::addColumn<bool>("agree");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+  }
+  void agreeingMarksWhatWasPosted() {
+    QFETCH(bool, agree);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    prompter_.setNextAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
+    clickSubmit(open);
+    QVERIFY(open.settle());
+
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    QCOMPARE(prompter_.shown()[0].caption, QString("Submission results"));
+    QCOMPARE(prompter_.shown()[0].text, QString("logged in as : your username\n"
+                                                "verified : 5 of 5\n"
+                                                "new factors : 5 of 5\n"
+                                                "\nMark factors as old?"));
+    QCOMPARE(prompter_.shown()[0].defaultButton, QMessageBox::Yes);
+    const Model& model = open.session.model();
+    QCOMPARE(model.Machines[0].LastOldFactor,
+             agree ? StandardFarm::kAlpha[3] : StandardFarm::kAlpha[1]);
+    QCOMPARE(model.Machines[2].LastOldFactor,
+             agree ? StandardFarm::kGamma[3] : StandardFarm::kGamma[0]);
+    QCOMPARE(open.newFactorsLabel(), agree ? QString("New factors: 0") : QString("New factors: 5"));
+    QVERIFY(open.find<QWidget>("machineList")->hasFocus());
+    const std::string log = ReadFile(SubmissionLogPath(standard.settingsPath));
+    QVERIFY2(log.find(FactorLine(StandardFarm::kGamma[3])) != std::string::npos, log.c_str());
+  }
+
+  void nothingNewIsSaidAndNothingPosted() {
+    TestFarm farm;
+    farm.addLocal("idle", StandardFarm::kStatus, "");
+    OpenWindow open(farm.writeSettings(), prompter_);
+    QVERIFY(open.settle());
+    clickSubmit(open);
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    QCOMPARE(prompter_.shown()[0].text, QString("There are no new factors to submit."));
+    QCOMPARE(site_->PostCount("/sieve/sievePost.mhtml"), 0);
+  }
+
+  // What the user is asked about, and what is marked, are the factors that
+  // were posted, even when another machine is selected meanwhile.
+  void selectingAnotherMachineMeanwhileMarksWhatWasPosted() {
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    prompter_.whileNextBoxIsOpen([&] {
+      QVERIFY(open.clickMachine(1));
+      QCOMPARE(open.newFactorsLabel(), QString("New factors: 0"));
+    });
+    prompter_.setNextAnswer(QMessageBox::Yes);
+    clickSubmit(open);
+    QVERIFY(open.settle());
+    QCOMPARE(open.session.model().Machines[0].LastOldFactor, StandardFarm::kAlpha[3]);
+    QCOMPARE(open.session.model().Machines[1].LastOldFactor, StandardFarm::kBeta[1]);
+    QCOMPARE(open.session.model().Machines[2].LastOldFactor, StandardFarm::kGamma[3]);
+  }
+
+  // A site that never answers leaves the window answering, says that it
+  // submits, and ends in an error that marks nothing.
+  void stalledSiteLeavesTheWindowAnsweringAndMarksNothing() {
+    site_->SetFault(StandInSite::Fault::Stall);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    open.session.setSubmitLimits({.connectTimeout = 1000ms, .stallTimeout = 1000ms});
+    clickSubmit(open);
+    QCOMPARE(open.find<QLabel>("refreshState")->text(), QString("Submitting…"));
+    QVERIFY(open.clickMachine(2));  // the window answers meanwhile
+    QCOMPARE(open.newFactorsLabel(), QString("New factors: 3"));
+    QVERIFY(!open.session.refresh());  // nor does a refresh start inside it
+
+    QTRY_COMPARE_WITH_TIMEOUT(prompter_.shown().size(), size_t{1}, 10000);
+    QCOMPARE(prompter_.shown()[0].caption, QString("Error"));
+    QVERIFY2(prompter_.shown()[0].text.startsWith("The following error occurred:\n"),
+             qPrintable(prompter_.shown()[0].text));
+    QCOMPARE(open.session.model().Machines[2].LastOldFactor, StandardFarm::kGamma[0]);
+    QCOMPARE(open.find<QLabel>("refreshState")->text(), QString());
+    QVERIFY(open.session.refresh());
+    QVERIFY(open.settle());
+  }
+
+ private:
+  static void clickSubmit(OpenWindow& open) {
+    QTest::mouseClick(open.find<QPushButton>("submitButton"), Qt::LeftButton);
+  }
+
+  ScriptedPrompter prompter_;
+  std::unique_ptr<StandInSite> site_;
+};
+
+QTEST_MAIN(SubmitTest)
+#include "SubmitTest.moc"
