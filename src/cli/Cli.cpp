@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <mutex>
+#include <system_error>
 
+#include "cli/CheckedOutput.h"
 #include "cli/ConfigCommand.h"
 #include "cli/EqualizeCommand.h"
 #include "cli/MachineOption.h"
@@ -11,6 +13,7 @@
 #include "cli/SignalStop.h"
 #include "cli/StatusCommand.h"
 #include "cli/SubmitCommand.h"
+#include "cli/TerminalText.h"
 #include "cli/WatchCommand.h"
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
@@ -41,10 +44,8 @@ bool ReadMachineOption(const std::optional<std::string>& typed, const Model& mod
   return true;
 }
 
-}  // namespace
-
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-           bool showProgress) {
+int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               bool showProgress) {
   CLI::App app{
       std::string(kAppName) + " " + kVersion + ": the sieve farm administrator, without a window",
       "quillstrand-cli"};
@@ -98,10 +99,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   }
 
   Model model;
-  if (const Status loaded = LoadSettings(settingsPath, model); !loaded) {
+  std::string warning;
+  if (const Status loaded = LoadSettings(settingsPath, model, &warning); !loaded) {
     err << "quillstrand-cli: cannot read settings file " << loaded.error().message << '\n';
     return 2;
   }
+  if (!warning.empty()) err << "quillstrand-cli: warning: " << TerminalText(warning) << '\n';
   if (config->parsed()) PrintConfig(settingsPath, model, out);
   if (status->parsed()) {
     if (!ReadMachineOption(statusMachine, model, request.machine, err)) return 2;
@@ -131,4 +134,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return RunWatch(model, CurlFetcher(), watchRequest, settingsPath, stop.get_token(), out, err);
   }
   return 0;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool showProgress) {
+  CheckedOutput checked(out);
+  const int code = RunCommand(argc, argv, checked.stream(), err, showProgress);
+  if (const int error = checked.Finish(); error != 0) {
+    err << "quillstrand-cli: cannot write the output: " << std::generic_category().message(error)
+        << '\n';
+    return 2;
+  }
+  return code;
 }

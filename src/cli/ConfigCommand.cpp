@@ -1,6 +1,10 @@
 #include "cli/ConfigCommand.h"
 
 #include <iomanip>
+#include <string_view>
+#include <type_traits>
+
+#include "cli/TerminalText.h"
 
 namespace {
 
@@ -11,7 +15,12 @@ class KeyValuePrinter {
 
   template <typename T>
   void operator()(const char* key, const T& value) {
-    out_ << std::string(indent_, ' ') << std::left << std::setw(19) << key << value << '\n';
+    out_ << std::string(indent_, ' ') << std::left << std::setw(19) << key;
+    // Names and paths are shown as a terminal cannot take them for commands.
+    if constexpr (std::is_convertible_v<T, std::string_view>)
+      out_ << TerminalText(value) << '\n';
+    else
+      out_ << value << '\n';
   }
 
  private:

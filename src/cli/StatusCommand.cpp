@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "cli/JsonText.h"
+#include "cli/TerminalText.h"
 #include "monitor/MachineRow.h"
 
 namespace {
@@ -14,34 +16,28 @@ std::string NewFactorsLabel(const Model& model) {
   return "New factors: " + std::to_string(model.NewFactorCount);
 }
 
-// A pane's text with the line ends of this platform.
-std::string WithoutCarriageReturns(std::string_view text) {
-  std::string plain;
-  plain.reserve(text.size());
-  std::copy_if(text.begin(), text.end(), std::back_inserter(plain),
-               [](char c) { return c != '\r'; });
-  return plain;
-}
-
 void PrintMachineList(const Model& model, std::ostream& out) {
+  const DisplayWidth width;
   std::vector<MachineRow> rows;
   MachineRow headers;
   std::array<size_t, kMachineColumnCount> widths{};
   for (size_t column = 0; column < kMachineColumnCount; ++column) {
     headers[column] = kMachineColumns[column].header;
-    widths[column] = headers[column].size();
+    widths[column] = width(headers[column]);
   }
   for (const Machine& machine : model.Machines) {
-    rows.push_back(MachineRowTexts(machine));
-    for (size_t column = 0; column < kMachineColumnCount; ++column)
-      widths[column] = std::max(widths[column], rows.back()[column].size());
+    MachineRow& row = rows.emplace_back(MachineRowTexts(machine));
+    for (size_t column = 0; column < kMachineColumnCount; ++column) {
+      row[column] = TerminalText(row[column]);
+      widths[column] = std::max(widths[column], width(row[column]));
+    }
   }
   const auto print = [&](const MachineRow& row) {
     std::string line;
     for (size_t column = 0; column < kMachineColumnCount; ++column) {
       line += row[column];
       if (column + 1 < kMachineColumnCount)
-        line.append(widths[column] - row[column].size() + 2, ' ');
+        line.append(widths[column] - width(row[column]) + 2, ' ');
     }
     out << line.substr(0, line.find_last_not_of(' ') + 1) << '\n';
   };
@@ -52,8 +48,12 @@ void PrintMachineList(const Model& model, std::ostream& out) {
 void PrintText(const Model& model, const StatusRequest& request, std::ostream& out) {
   PrintMachineList(model, out);
   out << '\n';
-  if (request.machine) out << "All factors:\n" << WithoutCarriageReturns(model.AllFactorsText);
-  out << NewFactorsLabel(model) << '\n' << WithoutCarriageReturns(model.NewFactorsText);
+  if (request.machine) {
+    out << "All factors:\n";
+    WriteTerminalLines(out, model.AllFactorsText);
+  }
+  out << NewFactorsLabel(model) << '\n';
+  WriteTerminalLines(out, model.NewFactorsText);
 }
 
 Json ErrorJson(const std::string& error) { return error.empty() ? Json() : Json(error); }
@@ -80,36 +80,54 @@ Json MachineJson(const Machine& machine) {
   };
 }
 
+// Factor files and names may hold any bytes: never fail on bad UTF-8.
+std::string Dumped(const Json& value) {
+  std::string text = value.dump(2, ' ', false, Json::error_handler_t::replace);
+  // One level deeper than the object it stands in.
+  for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 3))
+    text.insert(at + 1, "  ");
+  return text;
+}
+
+// The panes may be gigabytes: they are written straight from the model.
 void PrintJson(const Model& model, std::ostream& out) {
   Json machines = Json::array();
   for (const Machine& machine : model.Machines) machines.push_back(MachineJson(machine));
   Json marks = Json::array();
   for (const NewFactorMark& mark : model.Marks)
     marks.push_back({{"machine", mark.MachineIndex}, {"factor", mark.Factor}});
-  const Json status = {
-      {"machines", machines},
-      {"newFactorCount", model.NewFactorCount},
-      {"newFactors", model.NewFactorsText},
-      {"allFactors", model.AllFactorsText},
-      {"marks", marks},
-  };
-  // Factor files and names may hold any bytes: never fail on bad UTF-8.
-  out << status.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+  out << "{\n  \"machines\": " << Dumped(machines)
+      << ",\n  \"newFactorCount\": " << model.NewFactorCount << ",\n  \"newFactors\": ";
+  WriteJsonString(out, model.NewFactorsText);
+  out << ",\n  \"allFactors\": ";
+  WriteJsonString(out, model.AllFactorsText);
+  out << ",\n  \"marks\": " << Dumped(marks) << "\n}\n";
 }
 
 void ReportUnreadFiles(const Model& model, std::ostream& err) {
   for (const Machine& machine : model.Machines) {
     for (const std::string& line : UnreadFiles(machine))
-      err << "quillstrand-cli: " << machine.Name << ": " << line << '\n';
+      err << "quillstrand-cli: " << TerminalText(machine.Name) << ": " << TerminalText(line)
+          << '\n';
   }
+}
+
+// A machine shown alone has its factor file read once, for its panes: the
+// refresh would read it only for the selection to replace what it gave.
+void Refresh(Model& model, const Fetcher& fetcher, std::optional<size_t> alone,
+             const RefreshOptions& options) {
+  std::optional<RefreshRequest> request = BeginRefresh(model);
+  if (!request) return;
+  if (alone) request->Machines[*alone].Factors.clear();
+  FinishRefresh(model, *request, FetchMachineFiles(request->Machines, fetcher, options));
+  if (alone) ShowMachineFactors(model, *alone, fetcher);
 }
 
 }  // namespace
 
 void RunStatus(Model& model, const Fetcher& fetcher, const StatusRequest& request,
                const RefreshOptions& options, std::ostream& out, std::ostream& err) {
-  RefreshAll(model, fetcher, options);
-  if (request.machine) ShowMachineFactors(model, *request.machine, fetcher);
+  Refresh(model, fetcher, request.machine, options);
   if (request.json)
     PrintJson(model, out);
   else

@@ -10,13 +10,13 @@ TEST(CliConfig, PrintsSettingsAndMachinesWithoutThePassword) {
   TempDir dir;
   const std::string path =
       dir.write("farm.ini", "[Settings]\nMachines=2\nPassword=" + EncodePassword("hunter2") +
-                                "\n[Machine 0]\nName=alpha\nFactorPath=/a/fact.txt\n"
+                                "\n[Machine 0]\nName=alpha\x1b[2J\nFactorPath=/a/fact.txt\n"
                                 "LastOldFactor=4294967296\n");
   const CliRun run = RunWith({"--config", path, "config"});
   EXPECT_EQ(run.code, 0) << run.err;
   for (const char* expected :
        {"Settings file: ", "Machines           2", "Password           (set)",
-        "Username           your username", "[Machine 0]", "Name               alpha",
+        "Username           your username", "[Machine 0]", "Name               alpha\\x1b[2J\n",
         "FactorPath         /a/fact.txt", "LastOldFactor      4294967296", "[Machine 1]"}) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
   }
@@ -28,6 +28,18 @@ TEST(CliConfig, EmptyPasswordAndMissingFileShowTheDefaults) {
   const CliRun run = RunWith({"--config", dir.file("none.ini"), "config"});
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("Password           (empty)"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Machines           0"), std::string::npos) << run.out;
+}
+
+TEST(CliConfig, ASettingsFileThatCannotBeReadAsWrittenIsToldOnStderr) {
+  TempDir dir;
+  const std::string path = dir.write("farm.ini", "[Settings]\rMachines=2\r");
+  const CliRun run = RunWith({"--config", path, "config"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(
+      run.err.find("quillstrand-cli: warning: " + path + ": line 1 ends in a carriage return"),
+      std::string::npos)
+      << run.err;
   EXPECT_NE(run.out.find("Machines           0"), std::string::npos) << run.out;
 }
 

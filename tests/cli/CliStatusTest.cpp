@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "CliRun.h"
+#include "cli/StatusCommand.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -48,7 +53,7 @@ TEST_F(CliStatusTest, PrintsTheListTheLabelAndTheNewFactors) {
       "\n"
       "New factors: 2\n"
       "1500000001 | y\n"
-      "77 | \xff\xfe not UTF-8\n");
+      "77 | \\xff\\xfe not UTF-8\n");
   EXPECT_NE(run.err.find("dead: factor file: http://127.0.0.1:"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("beta: status file: no location is set"), std::string::npos) << run.err;
 }
@@ -92,6 +97,81 @@ TEST_F(CliStatusTest, OneMachineAlone) {
       Json::parse(RunWith({"--config", settings_, "status", "--json", "--machine", "0"}).out);
   EXPECT_EQ(status["allFactors"], "1000000007 | x\r\n1500000001 | y\r\n");
   EXPECT_EQ(status["marks"].size(), 1u);
+}
+
+// A machine's files and names are not the user's own: nothing in them may
+// reach the terminal as a command, or shift the table's columns.
+TEST(CliStatus, ShowsControlCharactersEscapedAndAlignsByDisplayWidth) {
+  TempDir dir;
+  dir.write("a/fact.txt",
+            "101 | \x1b]0;owned\x07 title\n102 | \x1b[2J clear\r\n103 | \xc2\x9b c1\tok\n");
+  const std::string settings = dir.write(
+      "quillstrand.ini",
+      "[Settings]\nMachines=3\n[Machine 0]\nName=M\xc3\xbcller\nFactorPath=" +
+          dir.file("a/fact.txt") +
+          "\n[Machine 1]\nName=\xe4\xb8\xad\xe6\x96\x87\n[Machine 2]\nName=e\xcc\x81\x1b[31m"
+          "\nFactorPath=" +
+          dir.file("missing\x1b[2J") + "\n");
+  const CliRun run = RunWith({"--config", settings, "status"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("101 | \\x1b]0;owned\\x07 title\n"
+                         "102 | \\x1b[2J clear\n"
+                         "103 | \\xc2\\x9b c1\tok\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\nM\xc3\xbcller     3  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n\xe4\xb8\xad\xe6\x96\x87       0  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\ne\xcc\x81\\x1b[31m  0  "), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("missing\\x1b[2J: No such file"), std::string::npos) << run.err;
+}
+
+// Counts the GETs of each URL; safe on the reading threads.
+class CountingFetcher : public Fetcher {
+ public:
+  Result<std::string> FetchUrl(const std::string& url) const override {
+    const std::lock_guard guard(lock_);
+    ++gets_[url];
+    return std::string(url.ends_with("fact.txt") ? "7 | x\n" : "");
+  }
+  int Gets(const std::string& url) const {
+    const std::lock_guard guard(lock_);
+    return gets_[url];
+  }
+
+ private:
+  mutable std::mutex lock_;
+  mutable std::map<std::string, int> gets_;
+};
+
+TEST(CliStatus, AMachineShownAloneHasItsFactorFileReadOnce) {
+  Model model;
+  model.Machines = {Machine("a", "http://a/fact.txt", "", 0),
+                    Machine("b", "http://b/fact.txt", "", 0)};
+  const CountingFetcher fetcher;
+  std::ostringstream out, err;
+  RunStatus(model, fetcher, StatusRequest{false, 1}, {}, out, err);
+  EXPECT_EQ(fetcher.Gets("http://a/fact.txt"), 1);
+  EXPECT_EQ(fetcher.Gets("http://b/fact.txt"), 1);
+  EXPECT_NE(out.str().find("\nAll factors:\n7 | x\nNew factors: 1\n7 | x\n"), std::string::npos)
+      << out.str();
+  EXPECT_EQ(model.Machines[1].FactorError, "");
+  EXPECT_FALSE(model.RefreshBusy);
+}
+
+TEST_F(CliStatusTest, AnOutputThatCannotBeWrittenExitsWithTwo) {
+  for (const bool json : {false, true}) {
+    SCOPED_TRACE(json);
+    std::ofstream full("/dev/full");
+    std::ostringstream err;
+    std::vector<const char*> argv{"quillstrand-cli", "--config", settings_.c_str(), "status"};
+    if (json) argv.push_back("--json");
+    EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), full, err), 2);
+    EXPECT_NE(err.str().find("quillstrand-cli: cannot write the output: No space left on device\n"),
+              std::string::npos)
+        << err.str();
+  }
 }
 
 TEST_F(CliStatusTest, WrongMachineOrSettingsExitWithTwo) {
