@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <cstdio>
 #include <memory>
+#include <new>
 
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
@@ -11,7 +13,9 @@
 #include "ui/Prompter.h"
 #include "ui/Startup.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunProgram(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(kAppName);
   QApplication::setApplicationVersion(kVersion);
@@ -30,4 +34,17 @@ int main(int argc, char** argv) {
   CQuillstrandDlg window(session, prompter);
   StartProgram(session, window, prompter);
   return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // What cannot be had is refused where it is asked for; this is the last
+  // net, so that the program ends with a reason, never with an abort.
+  try {
+    return RunProgram(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("quillstrand: not enough memory\n", stderr);
+    return 1;
+  }
 }
