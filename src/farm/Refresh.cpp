@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <system_error>
-#include <thread>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
+#include "location/RunOnThreads.h"
 #include "model/Files.h"
 #include "monitor/FactorFile.h"
 #include "monitor/StatusFile.h"
@@ -58,19 +60,66 @@ class MachineBeingRead {
   std::atomic<size_t> unread_{kFiles};
 };
 
-// Runs `work` on `threads` threads, the calling one among them; a thread
-// that cannot be started leaves its share to the others.
-template <typename Work>
-void RunOnThreads(size_t threads, const Work& work) {
-  std::vector<std::jthread> helpers;
-  for (size_t i = 1; i < threads; ++i) {
-    try {
-      helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;
+// Hands over an answer fetched in a batch, so that a file fetched there is
+// read as if fetched when it is read. Good for one fetch.
+class FetchedAnswer : public Fetcher {
+ public:
+  explicit FetchedAnswer(Result<std::string> answer) : answer_(std::move(answer)) {}
+  Result<std::string> FetchUrl(const std::string&) const override { return std::move(answer_); }
+
+ private:
+  mutable Result<std::string> answer_;
+};
+
+// The reading threads' work: what is known at the start, and what comes
+// in while they run, until the queue is closed.
+class JobQueue {
+ public:
+  using Job = std::function<void()>;
+
+  void Push(Job job) {
+    {
+      const std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(job));
     }
+    ready_.notify_one();
   }
-  work();
+
+  void Close() {
+    {
+      const std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    ready_.notify_all();
+  }
+
+  // Waits for the next job; none once the queue is closed and empty.
+  std::optional<Job> Pop() {
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, [this] { return closed_ || !jobs_.empty(); });
+    if (jobs_.empty()) return std::nullopt;
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    return job;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Job> jobs_;
+  bool closed_ = false;
+};
+
+struct FileOfMachine {
+  size_t machine;
+  size_t file;  // as MachineBeingRead numbers them
+};
+
+// The URL of a machine's file when it is fetched over http; the queue file
+// never is.
+const std::string* HttpLocation(const MachineLocations& machine, size_t file) {
+  const std::string& location = file == 0 ? machine.Status : machine.Factors;
+  return file != 1 && IsHttpLocation(location) ? &location : nullptr;
 }
 
 void ApplyMachineFiles(Model& model, size_t index, MachineFiles files) {
@@ -103,17 +152,47 @@ std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model) {
 
 void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetcher& fetcher,
                       const RefreshOptions& options, const MachineReadCallback& machineRead) {
-  const size_t jobs = locations.size() * MachineBeingRead::kFiles;
   std::vector<MachineBeingRead> machines(locations.size());
-  std::atomic<size_t> next{0};
   std::atomic<size_t> machinesRead{0};
-  RunOnThreads(std::clamp<size_t>(options.parallel, 1, std::max<size_t>(jobs, 1)), [&] {
-    for (size_t job; (job = next++) < jobs;) {
-      const size_t i = job / MachineBeingRead::kFiles;
-      if (!machines[i].Read(locations[i], job % MachineBeingRead::kFiles, fetcher)) continue;
-      machineRead(i, machines[i].Finish(locations[i]));
-      if (options.progress) options.progress(++machinesRead, locations.size());
+  const auto read = [&](FileOfMachine file, const Fetcher& from) {
+    const size_t i = file.machine;
+    if (!machines[i].Read(locations[i], file.file, from)) return;
+    machineRead(i, machines[i].Finish(locations[i]));
+    if (options.progress) options.progress(++machinesRead, locations.size());
+  };
+
+  std::vector<FileOfMachine> fetched, local;
+  std::vector<std::string> urls;
+  for (size_t i = 0; i < locations.size(); ++i) {
+    for (size_t file = 0; file < MachineBeingRead::kFiles; ++file) {
+      if (const std::string* url = HttpLocation(locations[i], file)) {
+        fetched.push_back({i, file});
+        urls.push_back(*url);
+      } else {
+        local.push_back({i, file});
+      }
     }
+  }
+  // One thread fetches every http file in one batch and hands each body
+  // to the others as it comes in, so that parsing it holds up no transfer;
+  // they read the local files meanwhile.
+  JobQueue jobs;
+  jobs.Push([&] {
+    fetcher.FetchAll(
+        urls,
+        [&](size_t k, Result<std::string> answer) {
+          jobs.Push([&read, file = fetched[k], answer = std::move(answer)]() mutable {
+            read(file, FetchedAnswer(std::move(answer)));
+          });
+        },
+        options.stop);
+    jobs.Close();
+  });
+  for (const FileOfMachine& file : local)
+    jobs.Push([&read, &fetcher, file] { read(file, fetcher); });
+  const size_t files = fetched.size() + local.size();
+  RunOnThreads(std::clamp<size_t>(options.parallel, 1, 1 + files), [&] {
+    while (std::optional<JobQueue::Job> job = jobs.Pop()) (*job)();
   });
 }
 

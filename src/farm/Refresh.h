@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,14 @@ struct MachineFiles {
 };
 
 struct RefreshOptions {
-  size_t parallel = 64;  // files read at once
+  // Threads that read local files and parse what was read, one of them
+  // fetching the http files meanwhile, as many at once as the fetcher allows.
+  size_t parallel = 64;
   // Called from the reading threads as machines are read: (read, of all).
   std::function<void(size_t, size_t)> progress;
+  // Once a stop is asked for, the http files not in yet end as cancelled;
+  // the local files, quick to read, are read all the same.
+  std::stop_token stop{};
 };
 
 // A refresh runs in three steps, so that a window can read the files on
@@ -49,8 +55,8 @@ std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model);
 // of them are in: (index of the machine in the locations, its files).
 using MachineReadCallback = std::function<void(size_t, MachineFiles)>;
 
-// Reads every file of every machine, each exactly once and `parallel` at a
-// time, handing each machine's files to `machineRead` as they complete.
+// Reads every file of every machine, each exactly once, handing each
+// machine's files to `machineRead` as they complete.
 // Touches no model: any thread may run it.
 void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetcher& fetcher,
                       const RefreshOptions& options, const MachineReadCallback& machineRead);
