@@ -6,7 +6,10 @@
 //  - the refresh of the whole farm;
 //  - the refresh of the local machines alone, beside `cat` of their files;
 //  - a farm of small files, all over http, where only the latency counts;
-//  - the memory a refresh takes beside the size of the files it reads.
+//  - the memory a refresh takes beside the size of the files it reads;
+//  - farms whose one host never answers, drops connections or trickles,
+//    which only the fetcher's limits end (each refresh run once, as the
+//    limits of a real refresh make it long).
 #include <sys/resource.h>
 #include <CLI/CLI.hpp>
 
@@ -34,6 +37,7 @@ struct FarmOptions {
   int latencyMs = 100;
   int repeat = 3;
   size_t parallel = RefreshOptions{}.parallel;
+  bool skipHostile = false;
 };
 
 struct Farm {
@@ -105,6 +109,47 @@ double CatSeconds(const std::vector<std::string>& files, int repeat) {
   });
 }
 
+double OnceSeconds(Model model, const Fetcher& fetcher) {
+  const auto start = Clock::now();
+  if (!RefreshAll(model, fetcher)) throw std::logic_error("refresh refused");
+  return Seconds(Clock::now() - start);
+}
+
+// `machines` machines whose files lie under one host, as `url` names them.
+template <typename Url>
+Model MachinesOnOneHost(size_t machines, const Url& url) {
+  Model model;
+  for (size_t i = 0; i < machines; ++i) {
+    const std::string folder = "/m" + std::to_string(i) + "/";
+    model.Machines.push_back(Machine("m" + std::to_string(i), url(folder + "fact.txt"),
+                                     url(folder + "QsvStatus.dat"), 0));
+  }
+  return model;
+}
+
+// Farms on one host that never answers, drops connections or trickles a
+// byte a second, under the fetcher's default limits.
+void TimeHostileHosts(const Fetcher& fetcher) {
+  const SilentServer silent;
+  const auto silentUrl = [&](const std::string& path) { return silent.url(path); };
+  std::printf("refresh of 100 machines on a silent host:    %.1f s\n",
+              OnceSeconds(MachinesOnOneHost(100, silentUrl), fetcher));
+
+  const DroppingServer dropping;
+  const auto droppingUrl = [&](const std::string& path) { return dropping.url(path); };
+  std::printf("refresh of 100 machines on a dropping host:  %.1f s\n",
+              OnceSeconds(MachinesOnOneHost(100, droppingUrl), fetcher));
+
+  constexpr size_t kTricklingMachines = 10;
+  HttpTestServer trickling(2 * kTricklingMachines);
+  const auto tricklingUrl = [&](const std::string& path) {
+    trickling.serveTrickle(path, std::string(90, '1'), 1, std::chrono::seconds(1));
+    return trickling.url(path);
+  };
+  std::printf("refresh of %zu machines on a trickling host:  %.1f s\n", kTricklingMachines,
+              OnceSeconds(MachinesOnOneHost(kTricklingMachines, tricklingUrl), fetcher));
+}
+
 size_t PeakResidentBytes() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
@@ -127,11 +172,15 @@ int main(int argc, char** argv) {
   app.add_option("--latency-ms", options.latencyMs, "Delay of every http answer")
       ->capture_default_str();
   app.add_option("--repeat", options.repeat)->capture_default_str();
-  app.add_option("--parallel", options.parallel, "Transfers at once")->capture_default_str();
+  app.add_option("--parallel", options.parallel, "Local files read at once")->capture_default_str();
+  app.add_flag("--skip-hostile", options.skipHostile,
+               "Leave out the hosts that never answer, drop connections or trickle");
   CLI11_PARSE(app, argc, argv);
 
   TempDir dir;
-  HttpTestServer server;
+  // Answers every file at once, as the machines of a farm, each serving its
+  // own, would.
+  HttpTestServer server(2 * options.machines);
   server.setDelay(std::chrono::milliseconds(options.latencyMs));
   const Farm farm = MakeFarm(options, dir, server);
   const CurlFetcher fetcher;
@@ -152,7 +201,7 @@ int main(int argc, char** argv) {
                 local, cat, local / cat);
   }
 
-  HttpTestServer small;
+  HttpTestServer small(2 * options.machines);
   small.setDelay(std::chrono::milliseconds(options.latencyMs));
   const FarmOptions latencyOnly{.machines = options.machines,
                                 .httpShare = 1,
@@ -163,5 +212,7 @@ int main(int argc, char** argv) {
   const Farm remote = MakeFarm(latencyOnly, dir, small);
   std::printf("refresh of %zu machines over http, small files: %.3f s\n", options.machines,
               RefreshSeconds(remote.model, fetcher, latencyOnly));
+
+  if (!options.skipHostile) TimeHostileHosts(fetcher);
   return 0;
 }
