@@ -2,8 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <optional>
-
 #include "location/CurlBatch.h"
 
 namespace {
@@ -20,10 +18,7 @@ CURLcode InitCurlOnce() {
 CurlFetcher::CurlFetcher(FetchLimits limits) : limits_(limits) {}
 
 Result<std::string> CurlFetcher::FetchUrl(const std::string& url) const {
-  std::optional<Result<std::string>> fetched;
-  FetchAll(std::span(&url, 1), [&](size_t, Result<std::string> body) { fetched = std::move(body); },
-           {});
-  return std::move(*fetched);
+  return FetchOne(*this, url, {});
 }
 
 void CurlFetcher::FetchAll(std::span<const std::string> urls, const FetchDone& done,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <optional>
 
 #include "location/RunOnThreads.h"
 
@@ -21,6 +22,14 @@ void Fetcher::FetchAll(std::span<const std::string> urls, const FetchDone& done,
     for (size_t i; (i = next++) < urls.size();)
       done(i, stop.stop_requested() ? FetchError(urls[i], Cancelled()) : FetchUrl(urls[i]));
   });
+}
+
+Result<std::string> FetchOne(const Fetcher& fetcher, const std::string& url, std::stop_token stop) {
+  std::optional<Result<std::string>> fetched;
+  fetcher.FetchAll(
+      std::span(&url, 1), [&](size_t, Result<std::string> body) { fetched = std::move(body); },
+      std::move(stop));
+  return std::move(*fetched);
 }
 
 Error FetchError(const std::string& url, const Error& why) {

@@ -30,6 +30,9 @@ class Fetcher {
                         std::stop_token stop) const;
 };
 
+// What a batch of `url` alone gives.
+Result<std::string> FetchOne(const Fetcher& fetcher, const std::string& url, std::stop_token stop);
+
 // Why the fetch of `url` failed: `why` with the URL in front.
 Error FetchError(const std::string& url, const Error& why);
 // The reason of a fetch abandoned because a stop was asked for.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "location/CurlFetcher.h"
+#include "location/StoppableFetcher.h"
 #include "support/HttpTestServer.h"
 
 namespace {
@@ -454,6 +455,24 @@ TEST(CurlFetcher, StartsNothingAfterAStop) {
       FetchBatch(CurlFetcher(ShortLimits()), urls, stop.get_token());
   ExpectReason(fetched[0], urls[0], "cancelled", ECANCELED);
   EXPECT_EQ(server.requestCount("/fact.txt"), 0);
+}
+
+// Code that reads one location at a time, the selection of a machine for
+// one, is stopped the same way.
+TEST(CurlFetcher, StopsAFetchOfOneUrlWhenAsked) {
+  HttpTestServer server;
+  server.serveTrickle("/fact.txt", std::string(1'000, 'x'), 100, 200ms);  // 2 s in all
+  const CurlFetcher fetcher;
+  std::stop_source stop;
+  const StoppableFetcher stoppable(fetcher, stop.get_token());
+  std::optional<Result<std::string>> fetched;
+  std::jthread reader([&] { fetched = stoppable.FetchUrl(server.url("/fact.txt")); });
+  for (int wait = 0; server.requestCount("/fact.txt") == 0 && wait < 1000; ++wait)
+    std::this_thread::sleep_for(5ms);
+  stop.request_stop();
+  reader.join();
+  ASSERT_TRUE(fetched);
+  ExpectReason(*fetched, server.url("/fact.txt"), "cancelled", ECANCELED);
 }
 
 }  // namespace
