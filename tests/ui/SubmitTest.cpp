@@ -101,8 +101,9 @@ class SubmitTest : public QObject {
     open.session.setSubmitLimits({.connectTimeout = 1000ms, .stallTimeout = 1000ms});
     clickSubmit(open);
     QCOMPARE(open.find<QLabel>("refreshState")->text(), QString("Submitting…"));
-    QVERIFY(open.clickMachine(2));  // the window answers meanwhile
-    QCOMPARE(open.newFactorsLabel(), QString("New factors: 3"));
+    QVERIFY(open.clickRow(2));  // the window answers meanwhile
+    QTRY_COMPARE(open.newFactorsLabel(), QString("New factors: 3"));
+    QCOMPARE(open.session.activity(), FarmSession::Activity::Submitting);
     QVERIFY(!open.session.refresh());  // nor does a refresh start inside it
 
     QTRY_COMPARE_WITH_TIMEOUT(prompter_.shown().size(), size_t{1}, 10000);
