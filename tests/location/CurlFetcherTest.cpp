@@ -17,8 +17,11 @@ using std::chrono_literals::operator""ms;
 using std::chrono_literals::operator""s;
 
 // Short enough that a test of a dead server ends within a second or two.
+// Only a server that sends nothing at all for a second is slow: a test
+// server under a sanitizer may take that long over a large body.
 FetchLimits ShortLimits(size_t maxBodyBytes = FetchLimits{}.maxBodyBytes) {
-  return FetchLimits{.connectTimeout = 1000ms, .stallTimeout = 1s, .maxBodyBytes = maxBodyBytes};
+  return FetchLimits{
+      .connectTimeout = 1000ms, .stallTimeout = 1s, .lowSpeed = 1, .maxBodyBytes = maxBodyBytes};
 }
 
 // The body, or the error's message marked as such, so that a failed fetch
@@ -301,6 +304,7 @@ TEST_F(CurlFetcherTest, GivesUpOnAHostThatSendsBadly) {
       Case{"/half.txt", host + " broke off the transfer (", ECONNRESET},
   };
   FetchLimits limits = ShortLimits();
+  limits.lowSpeed = 100;
   limits.deadline = 1500ms;
   const CurlFetcher fetcher(limits);
   for (const auto& [path, reason, code] : cases) {
