@@ -58,8 +58,8 @@ void CurlBatch::StartWhatFits() {
   while (next_ < urls_.size() && running_ < slots) Start(next_++);
 }
 
-// A URL whose host has been given up on, or that comes after a stop, ends
-// without a transfer; starting one then ends it too, at once.
+// A URL that comes after a stop, or whose host has been given up on, ends
+// at once without a transfer.
 void CurlBatch::Start(size_t index) {
   const std::string& url = urls_[index];
   if (stop_.stop_requested()) return End(index, FetchError(url, Cancelled()));
