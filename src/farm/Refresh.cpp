@@ -122,11 +122,12 @@ const std::string* HttpLocation(const MachineLocations& machine, size_t file) {
   return file != 1 && IsHttpLocation(location) ? &location : nullptr;
 }
 
-void ApplyMachineFiles(Model& model, size_t index, MachineFiles files) {
-  Machine& machine = model.Machines[index];
-  ApplyStatusReading(machine, files.Status);
-  ApplyQueueFile(machine, files.Queue);
-  ApplyFactorScan(model, index, files.Factors);
+// A machine's factor counts belong to its row and are shown at once; its
+// new factors wait for the machines before it.
+void ApplyFactorCounts(Machine& machine, const Result<FactorScan>& scan) {
+  machine.TotalFactors = scan ? scan.value().reading.TotalFactors : 0;
+  machine.RangeFactors = scan ? scan.value().reading.RangeFactors : 0;
+  machine.FactorError = scan ? std::string() : scan.error().message;
 }
 
 void ClearFactorsOnDisplay(Model& model) {
@@ -138,16 +139,17 @@ void ClearFactorsOnDisplay(Model& model) {
 
 }  // namespace
 
-std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model) {
+std::optional<RefreshRequest> BeginRefresh(Model& model) {
   if (model.RefreshBusy || model.SubmitBusy) return std::nullopt;
   model.RefreshBusy = true;
-  std::vector<MachineLocations> locations;
-  locations.reserve(model.Machines.size());
+  RefreshRequest request{model.TableRevision, {}};
+  request.Machines.reserve(model.Machines.size());
   for (const Machine& machine : model.Machines) {
-    locations.push_back({machine.StatusPath, RangeFilePath(machine.StatusPath), machine.FactorPath,
-                         machine.LastOldFactor, model.Options.SpeedAvgIntervals});
+    request.Machines.push_back({machine.StatusPath, RangeFilePath(machine.StatusPath),
+                                machine.FactorPath, machine.LastOldFactor,
+                                model.Options.SpeedAvgIntervals, machine.QueueRevision});
   }
-  return locations;
+  return request;
 }
 
 void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetcher& fetcher,
@@ -208,20 +210,50 @@ std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>&
   return files;
 }
 
-void FinishRefresh(Model& model, std::vector<MachineFiles> files) {
-  RefreshBusyGuard busy(model);
-  ClearFactorsOnDisplay(model);
-  const size_t machines = std::min(files.size(), model.Machines.size());
-  for (size_t i = 0; i < machines; ++i) {
-    ApplyMachineFiles(model, i, std::move(files[i]));
+RefreshApplier::RefreshApplier(Model& model, const RefreshRequest& request)
+    : model_(model),
+      request_(request),
+      factors_(request.Machines.size()),
+      read_(request.Machines.size()) {}
+
+bool RefreshApplier::Apply(size_t index, MachineFiles files) {
+  if (Stale() || index >= read_.size() || read_[index]) return false;
+  read_[index] = true;
+  Machine& machine = model_.Machines[index];
+  ApplyStatusReading(machine, files.Status);
+  if (machine.QueueRevision == request_.Machines[index].QueueRevision)
+    ApplyQueueFile(machine, files.Queue);
+  ApplyFactorCounts(machine, files.Factors);
+  factors_[index] = std::move(files.Factors);
+  const size_t before = prefix_;
+  ApplyFactorsInOrder();
+  return ownsFactors_ && prefix_ != before;
+}
+
+void RefreshApplier::ApplyFactorsInOrder() {
+  // What was on display stays until the first machine replaces it.
+  if (prefix_ == 0 && ownsFactors_ && !read_.empty() && read_[0]) ClearFactorsOnDisplay(model_);
+  for (; prefix_ < read_.size() && read_[prefix_]; ++prefix_) {
+    if (ownsFactors_) ApplyFactorScan(model_, prefix_, *factors_[prefix_]);
+    factors_[prefix_].reset();  // the scan's copy of the file is no longer needed
   }
 }
 
-bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options) {
-  auto locations = BeginRefresh(model);
-  if (!locations) return false;
+void RefreshApplier::Finish() { model_.RefreshBusy = false; }
+
+bool FinishRefresh(Model& model, const RefreshRequest& request, std::vector<MachineFiles> files) {
   RefreshBusyGuard busy(model);
-  FinishRefresh(model, FetchMachineFiles(*locations, fetcher, options));
+  if (model.TableRevision != request.TableRevision) return false;
+  RefreshApplier applier(model, request);
+  for (size_t i = 0; i < files.size(); ++i) applier.Apply(i, std::move(files[i]));
+  return true;
+}
+
+bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options) {
+  auto request = BeginRefresh(model);
+  if (!request) return false;
+  RefreshBusyGuard busy(model);
+  FinishRefresh(model, *request, FetchMachineFiles(request->Machines, fetcher, options));
   return true;
 }
 

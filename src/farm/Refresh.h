@@ -22,6 +22,14 @@ struct MachineLocations {
   // What reading the files needs to know of the machine and the options.
   uint64_t LastOldFactor = 0;
   uint32_t SpeedAvgIntervals = 1;
+  // The queue's revision when the refresh began.
+  uint64_t QueueRevision = 0;
+};
+
+// Everything a refresh reads, and the table it reads it for.
+struct RefreshRequest {
+  uint64_t TableRevision = 0;
+  std::vector<MachineLocations> Machines;
 };
 
 // What one refresh read of one machine's files. The status and factor
@@ -49,7 +57,7 @@ struct RefreshOptions {
 //
 // BeginRefresh refuses (gives nothing) while a refresh or a submission
 // runs; otherwise it sets RefreshBusy and gives the files to read.
-std::optional<std::vector<MachineLocations>> BeginRefresh(Model& model);
+std::optional<RefreshRequest> BeginRefresh(Model& model);
 
 // Called from the reading threads with each machine's files as soon as all
 // of them are in: (index of the machine in the locations, its files).
@@ -66,9 +74,51 @@ std::vector<MachineFiles> FetchMachineFiles(const std::vector<MachineLocations>&
                                             const Fetcher& fetcher,
                                             const RefreshOptions& options = {});
 
-// Applies what was read, machine by machine in table order, as a refresh
-// that read one machine at a time would, then clears RefreshBusy.
-void FinishRefresh(Model& model, std::vector<MachineFiles> files);
+// Applies what a refresh read as it arrives, in any order of machines, so
+// that the table shows each machine as soon as its files are in. The rows
+// of a machine change at once; the factors on display (the "New factors"
+// pane, its count and the marks) stay until the first machine is in, and
+// then follow the machines read so far in table order, so that they grow
+// whenever that prefix does and end as a refresh that read one machine at a
+// time would leave them.
+//
+// Whatever arrives for a table other than the one read is dropped whole,
+// and a queue edited since the refresh began is left as edited.
+class RefreshApplier {
+ public:
+  RefreshApplier(Model& model, const RefreshRequest& request);
+  RefreshApplier(const RefreshApplier&) = delete;
+  RefreshApplier& operator=(const RefreshApplier&) = delete;
+
+  // Applies machine `index`'s files; true when the factors on display grew.
+  bool Apply(size_t index, MachineFiles files);
+  // From now on the factors on display belong to someone else (a selection
+  // narrowed them); the rows are still applied.
+  void ReleaseFactors() { ownsFactors_ = false; }
+
+  bool Read(size_t index) const { return index < read_.size() && read_[index]; }
+  // The machines in table order whose factors are on display.
+  size_t Prefix() const { return prefix_; }
+  bool Stale() const { return model_.TableRevision != request_.TableRevision; }
+
+  // Clears RefreshBusy; what has not arrived by then is not applied.
+  void Finish();
+
+ private:
+  void ApplyFactorsInOrder();
+
+  Model& model_;
+  const RefreshRequest& request_;
+  std::vector<std::optional<Result<FactorScan>>> factors_;  // waiting for the prefix
+  std::vector<bool> read_;
+  size_t prefix_ = 0;
+  bool ownsFactors_ = true;
+};
+
+// Applies every machine's files at once, as a refresh that read one machine
+// at a time would, then clears RefreshBusy. False when the table is no
+// longer the one read: nothing is applied then.
+bool FinishRefresh(Model& model, const RefreshRequest& request, std::vector<MachineFiles> files);
 
 // The three steps in one; false when refused.
 bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options = {});
