@@ -22,6 +22,7 @@
 #include "session/AutoTimer.h"
 #include "session/FarmSession.h"
 #include "ui/CAboutDlg.h"
+#include "ui/CNextrangesDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/MachineListModel.h"
 #include "ui/Prompter.h"
@@ -120,8 +121,7 @@ QBoxLayout* CQuillstrandDlg::makeButtonRow() {
        false},
       {"markAsOldButton", "&Mark as old", "Mark new factors as old",
        [this] { markNewFactorsAsOld(); }, false},
-      {"rangesButton", "Ra&nges", "Manage queued ranges", [this] { notAvailableYet("Ranges"); },
-       true},
+      {"rangesButton", "Ra&nges", "Manage queued ranges", [this] { manageRanges(); }, true},
       {"optionsButton", "&Options", "Configure options", [this] { notAvailableYet("Options"); },
        false},
       {"aboutButton", "&About", "About " + QString::fromLatin1(kAppName), [this] { showAbout(); },
@@ -342,6 +342,12 @@ void CQuillstrandDlg::markNewFactorsAsOld() {
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
   if (answer != QMessageBox::No) reportSaveFailure(session_.markNewFactorsAsOld());
   machineList_->setFocus();
+}
+
+void CQuillstrandDlg::manageRanges() {
+  // The dialog's edit lock holds this refresh back until the dialog is gone.
+  CNextrangesDlg ranges(session_, prompter_, this);
+  if (ranges.exec() == QDialog::Accepted) session_.refresh();
 }
 
 void CQuillstrandDlg::showAbout() {

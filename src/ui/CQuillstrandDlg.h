@@ -55,6 +55,7 @@ class CQuillstrandDlg : public QDialog {
   QMessageBox::StandardButton showMessage(const SubmitMessage& message);
   void copyNewFactors();
   void markNewFactorsAsOld();
+  void manageRanges();
   void showAbout();
   void notAvailableYet(const QString& feature);
   void reportSaveFailure(const Status& saved);
