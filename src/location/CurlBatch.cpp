@@ -6,8 +6,8 @@
 
 namespace {
 
-// The longest the loop sleeps between looks at its transfers; libcurl
-// wakes it sooner for its own timers, and a stop wakes it at once.
+// The longest the loop sleeps between looks at its transfers; libcurl's
+// timers and the deadlines wake it sooner, and a stop at once.
 constexpr int kWaitMs = 1000;
 
 // The machines' files are always fetched fresh: a proxy or cache on the way
@@ -27,7 +27,12 @@ CurlBatch::CurlBatch(const FetchLimits& limits, std::span<const std::string> url
       budget_(limits.maxBatchBytes),
       headers_(NoCacheHeaders(), &curl_slist_free_all),
       multi_(curl_multi_init(), &curl_multi_cleanup),
-      transfers_(urls.size()) {}
+      transfers_(urls.size()) {
+  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &OnSocket);
+  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETDATA, this);
+  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &OnTimer);
+  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERDATA, this);
+}
 
 CurlBatch::~CurlBatch() {
   for (const std::unique_ptr<CurlTransfer>& transfer : transfers_)
@@ -36,21 +41,37 @@ CurlBatch::~CurlBatch() {
 
 void CurlBatch::Run(std::stop_token stop) {
   stop_ = std::move(stop);
-  const std::stop_callback wake(stop_, [this] { curl_multi_wakeup(multi_.get()); });
+  const std::stop_callback wake(stop_, [this] { watch_.Wake(); });
   for (StartWhatFits(); running_ > 0; StartWhatFits()) {
-    int active = 0;
-    CURLMcode code = curl_multi_perform(multi_.get(), &active);
-    if (code == CURLM_OK) {
-      CollectEnded();
-      EndOverdue();
+    for (const SocketWatch::Ready& ready : watch_.Wait(WaitMs())) Act(ready.socket, ready.events);
+    if (curlTimer_ && *curlTimer_ <= CurlTransfer::Clock::now()) {
+      curlTimer_.reset();
+      Act(CURL_SOCKET_TIMEOUT, 0);
     }
-    if (code == CURLM_OK && running_ > 0)
-      code = curl_multi_poll(multi_.get(), nullptr, 0, WaitMs(), nullptr);
-    if (code != CURLM_OK)
-      EndEveryTransfer(Error{curl_multi_strerror(code), ENOMEM});
-    else if (stop_.stop_requested())
-      EndEveryTransfer(Cancelled());
+    CollectEnded();
+    EndOverdue();
+    if (stop_.stop_requested()) EndEveryTransfer(Cancelled());
   }
+}
+
+int CurlBatch::OnSocket(CURL*, curl_socket_t socket, int what, void* self, void*) {
+  static_cast<CurlBatch*>(self)->watch_.Watch(socket, what);
+  return 0;
+}
+
+int CurlBatch::OnTimer(CURLM*, long timeoutMs, void* self) {
+  auto& batch = *static_cast<CurlBatch*>(self);
+  if (timeoutMs < 0)
+    batch.curlTimer_.reset();
+  else
+    batch.curlTimer_ = CurlTransfer::Clock::now() + std::chrono::milliseconds(timeoutMs);
+  return 0;
+}
+
+void CurlBatch::Act(curl_socket_t socket, int events) {
+  int running = 0;
+  const CURLMcode code = curl_multi_socket_action(multi_.get(), socket, events, &running);
+  if (code != CURLM_OK) EndEveryTransfer(Error{curl_multi_strerror(code), ENOMEM});
 }
 
 void CurlBatch::StartWhatFits() {
@@ -68,7 +89,8 @@ void CurlBatch::Start(size_t index) {
 
   auto transfer = std::make_unique<CurlTransfer>(url, limits_, headers_.get(), budget_);
   CURL* handle = transfer->handle();
-  if (!handle) return End(index, FetchError(url, Error{"cannot start a transfer", ENOMEM}));
+  if (!handle || !watch_.ok())
+    return End(index, FetchError(url, Error{"cannot start a transfer", ENOMEM}));
   // Tells CollectEnded which transfer of the batch a handle is.
   curl_easy_setopt(handle, CURLOPT_PRIVATE, &transfers_[index]);
   if (curl_multi_add_handle(multi_.get(), handle) != CURLM_OK)
@@ -108,13 +130,14 @@ void CurlBatch::EndOverdue() {
 }
 
 int CurlBatch::WaitMs() const {
-  std::chrono::milliseconds wait(kWaitMs);
   const CurlTransfer::Clock::time_point now = CurlTransfer::Clock::now();
-  for (const std::unique_ptr<CurlTransfer>& transfer : transfers_) {
-    if (transfer)
-      wait =
-          std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(transfer->Deadline() - now));
-  }
+  std::chrono::milliseconds wait(kWaitMs);
+  const auto until = [&](CurlTransfer::Clock::time_point when) {
+    wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(when - now));
+  };
+  if (curlTimer_) until(*curlTimer_);
+  for (const std::unique_ptr<CurlTransfer>& transfer : transfers_)
+    if (transfer) until(transfer->Deadline());
   return static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -12,11 +13,14 @@
 
 #include "location/CurlFetcher.h"
 #include "location/CurlTransfer.h"
+#include "location/SocketWatch.h"
 
 // The GETs of one batch on curl's multi interface, all driven from the
 // thread that runs it: as many in flight as the limits allow, the rest
 // started as those end, a host's fate shared (see CurlFetcher), and every
-// transfer abandoned soon after a stop is asked for.
+// transfer abandoned soon after a stop is asked for. libcurl is told of
+// each socket that is ready (its socket interface), so that a wait costs
+// the same however many transfers are in flight.
 class CurlBatch {
  public:
   CurlBatch(const FetchLimits& limits, std::span<const std::string> urls, const FetchDone& done);
@@ -28,6 +32,10 @@ class CurlBatch {
   void Run(std::stop_token stop);
 
  private:
+  static int OnSocket(CURL*, curl_socket_t socket, int what, void* self, void*);
+  static int OnTimer(CURLM*, long timeoutMs, void* self);
+  // Lets libcurl act on `socket` (or its timers) being ready for `events`.
+  void Act(curl_socket_t socket, int events);
   void StartWhatFits();
   void Start(size_t index);
   void CollectEnded();
@@ -48,6 +56,9 @@ class CurlBatch {
   std::stop_token stop_;
   BodyBudget budget_;
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers_;
+  // Both outlive the multi handle, whose cleanup still calls back.
+  SocketWatch watch_;
+  std::optional<CurlTransfer::Clock::time_point> curlTimer_;  // when libcurl wants to act
   std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi_;
   // By index in the batch; set while in flight.
   std::vector<std::unique_ptr<CurlTransfer>> transfers_;
