@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "support/FakeFetcher.h"
 #include "support/TempDir.h"
 #include "ui/CQuillstrandDlg.h"
+#include "ui/FactorPane.h"
 #include "ui/Prompter.h"
 #include "ui/Startup.h"
 
@@ -119,7 +119,7 @@ void BM_RefreshWindow(benchmark::State& state) {
 BENCHMARK(BM_RefreshWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ScrollNewFactorsPage(benchmark::State& state) {
-  auto* pane = Farm().window->findChild<QPlainTextEdit*>("newFactorsPane");
+  auto* pane = Farm().window->findChild<FactorPane*>("newFactorsPane");
   QScrollBar* bar = pane->verticalScrollBar();
   int position = bar->minimum();
   for (auto _ : state) {
@@ -128,9 +128,26 @@ void BM_ScrollNewFactorsPage(benchmark::State& state) {
     bar->setValue(position);
     pane->viewport()->repaint();
   }
-  state.counters["lines"] = pane->blockCount();
+  state.counters["lines"] = pane->model()->rowCount();
 }
 BENCHMARK(BM_ScrollNewFactorsPage)->Unit(benchmark::kMicrosecond);
+
+// Setting a pane of a million factor lines and drawing it.
+void BM_ShowMillionLinePane(benchmark::State& state) {
+  std::string text;
+  for (uint64_t i = 0; i < 1'000'000; ++i)
+    text += DecimalText(1'500 * kBillion + 2 * i + 1) + " | 3*2^1234567+1\r\n";
+  FactorPane pane;
+  pane.resize(400, 600);
+  pane.show();
+  for (auto _ : state) {
+    pane.showText(&text);
+    pane.viewport()->repaint();
+  }
+  state.counters["lines"] = pane.model()->rowCount();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ShowMillionLinePane)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

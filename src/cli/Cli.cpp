@@ -17,6 +17,7 @@
 #include "cli/WatchCommand.h"
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
+#include "model/FileStamp.h"
 #include "model/SettingsFile.h"
 
 namespace {
@@ -50,7 +51,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
       std::string(kAppName) + " " + kVersion + ": the sieve farm administrator, without a window",
       "quillstrand-cli"};
   std::string settingsPath = kSettingsFileName;
-  app.add_option("--config", settingsPath, "Settings file to use")->capture_default_str();
+  const CLI::Option* configOption =
+      app.add_option("--config", settingsPath, "Settings file to use")->capture_default_str();
   app.set_version_flag("--version", std::string(kAppName) + " " + kVersion);
   app.require_subcommand(1);
   CLI::App* config =
@@ -98,6 +100,9 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     return code == 0 ? 0 : 2;
   }
 
+  if (configOption->count() > 0 && !StampFile(settingsPath).Exists)
+    err << "quillstrand-cli: " << settingsPath
+        << " does not exist; it will be created at the first save\n";
   Model model;
   std::string warning;
   if (const Status loaded = LoadSettings(settingsPath, model, &warning); !loaded) {

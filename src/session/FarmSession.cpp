@@ -56,9 +56,30 @@ FarmSession::FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher
 
 FarmSession::~FarmSession() = default;
 
-Status FarmSession::loadSettings() { return LoadSettings(settingsPath_, model_); }
+Status FarmSession::loadSettings() {
+  // Taken first: a change made while the file is read is one more to ask about, not one lost.
+  stampSettings();
+  return LoadSettings(settingsPath_, model_);
+}
 
-Status FarmSession::saveSettings() { return SaveSettings(settingsPath_, model_); }
+Status FarmSession::saveSettings() {
+  Status saved = SaveSettings(settingsPath_, model_);
+  if (saved) stampSettings();
+  return saved;
+}
+
+bool FarmSession::settingsChangedOnDisk() const {
+  return ChangedSince(settingsStamp_, StampFile(settingsPath_));
+}
+
+Status FarmSession::reloadSettings() {
+  const FileStamp stamp = StampFile(settingsPath_);
+  Model loaded;
+  if (Status read = LoadSettings(settingsPath_, loaded); !read) return read;
+  settingsStamp_ = stamp;
+  putFarm(std::move(loaded.Options), std::move(loaded.Machines));
+  return Ok();
+}
 
 FarmSession::Activity FarmSession::activity() const {
   if (model_.SubmitBusy) return Activity::Submitting;
@@ -158,6 +179,7 @@ void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
 
 Status FarmSession::markNewFactorsAsOld() {
   Status saved = MarkNewFactorsAsOld(model_, settingsPath_);
+  if (saved) stampSettings();
   emit factorsChanged();
   return saved;
 }
@@ -182,7 +204,12 @@ std::optional<SubmitMessage> FarmSession::submit(bool manual) {
     job.post([this, outcome] {
       deliver([this, outcome] {
         submission_->outcome = std::move(*outcome);
-        emit submissionAnswered();
+        // Nothing to say (an automatic submission's answer, or an error
+        // that IgnoreErrors keeps quiet): it ends here, marking as old.
+        if (!outcomeMessage())
+          finishSubmission(true);
+        else
+          emit submissionAnswered();
       });
     });
   });
@@ -194,27 +221,34 @@ std::optional<SubmitMessage> FarmSession::outcomeMessage() const {
   return OutcomeMessage(submission_->snapshot, *submission_->outcome);
 }
 
-SubmissionFinish FarmSession::finishSubmission(bool agreed) {
-  if (!submission_ || !submission_->outcome) return {};
+void FarmSession::finishSubmission(bool agreed) {
+  if (!submission_ || !submission_->outcome) return;
   const std::unique_ptr<RunningSubmission> ended = std::move(submission_);
-  SubmissionFinish finish =
+  const SubmissionFinish finish =
       FinishSubmission(model_, ended->snapshot, *ended->outcome, agreed, settingsPath_, log_);
+  if (finish.Saved) stampSettings();
   emit activityChanged();
   emit factorsChanged();
+  if (!finish.Saved)
+    emit problem("Cannot save the settings file " + Text(finish.Saved.error().message));
+  if (finish.LogProblem)
+    emit problem("Cannot write the submission log " + Text(finish.LogProblem->message));
   emit submissionEnded();
-  return finish;
 }
 
 Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
+  putFarm(std::move(options), std::move(machines));
+  return saveSettings();
+}
+
+void FarmSession::putFarm(Settings options, MachineTable machines) {
   model_.Options = std::move(options);
   ReplaceMachines(model_, std::move(machines));
   model_.NewFactorsText.clear();
   model_.AllFactorsText.clear();
   model_.NewFactorCount = 0;
-  Status saved = saveSettings();
   emit tableReplaced();
   emit factorsChanged();
-  return saved;
 }
 
 std::vector<FarmSession::QueueWriteFailure> FarmSession::writeQueues(
@@ -223,6 +257,9 @@ std::vector<FarmSession::QueueWriteFailure> FarmSession::writeQueues(
   const size_t machines = std::min(queues.size(), model_.Machines.size());
   for (size_t i = 0; i < machines; ++i) {
     Machine& machine = model_.Machines[i];
+    // A queue file that exists but could not be read holds ranges nobody
+    // has seen: an empty queue must not be written over it.
+    if (queues[i].empty() && !machine.QueueError.empty()) continue;
     machine.QueuedRanges = queues[i];
     ++machine.QueueRevision;
     if (const Status written = WriteQueuedRanges(model_, i); !written)
@@ -276,8 +313,6 @@ std::vector<MachineListRow> FarmSession::machineRows() const {
     rows.push_back(machineRow(static_cast<int>(row)));
   return rows;
 }
-
-QString FarmSession::allFactorsText() const { return Text(model_.AllFactorsText); }
 
 QString FarmSession::newFactorsText() const { return Text(model_.NewFactorsText); }
 

@@ -14,6 +14,7 @@
 
 #include "farm/Refresh.h"
 #include "location/Fetcher.h"
+#include "model/FileStamp.h"
 #include "model/Model.h"
 #include "model/Result.h"
 #include "session/BackgroundRunner.h"
@@ -38,6 +39,14 @@ class FarmSession : public QObject {
 
   Status loadSettings();
   Status saveSettings();
+  const std::string& settingsPath() const { return settingsPath_; }
+  // True when someone else wrote the settings file since the session last
+  // read or wrote it: saving now would undo their change.
+  bool settingsChangedOnDisk() const;
+  // Puts the settings file's options and machines in place of those in
+  // use, as replaceFarm does, without saving; a file that cannot be read
+  // changes nothing. The caller refreshes.
+  Status reloadSettings();
 
   // Starts a refresh of every machine. While an edit lock lives the
   // request waits and runs once when the lock goes; while a refresh or a
@@ -55,16 +64,18 @@ class FarmSession : public QObject {
   // Submits the new factors on display to the project site: manually (the
   // Submit button) or automatically (the timer). Gives what to tell the
   // user at once instead, if anything (manual mode only). Otherwise the
-  // post runs in the background when there is something to post, and
-  // submissionAnswered follows; the caller then shows outcomeMessage() and
-  // ends it with finishSubmission. While an edit lock lives an automatic
+  // post runs in the background when there is something to post. When its
+  // answer is in and there is something to tell or ask, submissionAnswered
+  // follows; the caller then shows outcomeMessage() and ends it with
+  // finishSubmission. Otherwise it ends by itself. While an edit lock lives an automatic
   // submission waits for it (nothing else can ask while a dialog is open).
   std::optional<SubmitMessage> submit(bool manual);
   // What to tell or ask the user of the submission's answer, if anything.
   std::optional<SubmitMessage> outcomeMessage() const;
   // Ends the submission: marks what was posted as old when the site
-  // understood it (in manual mode only if `agreed`), logs it, saves.
-  SubmissionFinish finishSubmission(bool agreed);
+  // understood it (in manual mode only if `agreed`), logs it, saves; a
+  // failed save or log is told through `problem`.
+  void finishSubmission(bool agreed);
   // How long a submission may wait for the site; tests shorten it.
   void setSubmitLimits(FormPostLimits limits) { submitLimits_ = limits; }
 
@@ -80,17 +91,20 @@ class FarmSession : public QObject {
   };
   // Gives every machine the queue at its index and writes each queue file;
   // a refresh that read a queue before is not applied over it. A queue
-  // whose file cannot be written is kept in memory as given.
+  // whose file cannot be written is kept in memory as given; an empty queue
+  // is never written over a file that exists but could not be read.
   std::vector<QueueWriteFailure> writeQueues(const std::vector<std::vector<Range>>& queues);
 
   const Model& model() const { return model_; }
   Activity activity() const;
   bool refreshing() const { return model_.RefreshBusy; }
   BackgroundRunner& runner() { return runner_; }
+  // What the refresh reads machines' files with, for a look at a machine
+  // outside a refresh.
+  const std::shared_ptr<const Fetcher>& fetcher() const { return fetcher_; }
 
   std::vector<MachineListRow> machineRows() const;
   MachineListRow machineRow(int row) const;
-  QString allFactorsText() const;
   QString newFactorsText() const;  // lines end in CR LF
   int newFactorCount() const { return model_.NewFactorCount; }
   bool hasNewFactorMarks() const { return !model_.Marks.empty(); }
@@ -118,10 +132,13 @@ class FarmSession : public QObject {
   void refreshStarted(int machines);
   // A refresh asked for while editing could not run when the lock went.
   void refreshDropped();
-  // The site's answer (or why there is none) is in: see outcomeMessage().
+  // The site's answer (or why there is none) is in, with something to tell
+  // or ask: see outcomeMessage().
   void submissionAnswered();
   // A submission has ended, after finishSubmission or without a post.
   void submissionEnded();
+  // Something the user must know of went wrong in the background.
+  void problem(const QString& text);
   void refreshProgress(int read, int machines);
   // Machine `row`'s cells have changed.
   void machineChanged(int row);
@@ -138,6 +155,8 @@ class FarmSession : public QObject {
   struct RunningSubmission;
 
   bool startRefresh();
+  void putFarm(Settings options, MachineTable machines);
+  void stampSettings() { settingsStamp_ = StampFile(settingsPath_); }
   void applyMachine(uint64_t id, size_t index, MachineFiles files);
   void endRefresh(uint64_t id);
   void applySelection(uint64_t selection, uint64_t table, size_t row,
@@ -150,6 +169,8 @@ class FarmSession : public QObject {
 
   Model model_;
   std::string settingsPath_;
+  // The settings file as the session last read or wrote it.
+  FileStamp settingsStamp_;
   std::shared_ptr<const Fetcher> fetcher_;
   BackgroundRunner runner_;
   std::unique_ptr<RunningRefresh> refresh_;

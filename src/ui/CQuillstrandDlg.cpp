@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
@@ -23,19 +22,15 @@
 #include "session/FarmSession.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CNextrangesDlg.h"
+#include "ui/COptionsDlg.h"
 #include "ui/DialogUnits.h"
+#include "ui/FactorPane.h"
 #include "ui/MachineListModel.h"
 #include "ui/Prompter.h"
 
 namespace {
 
 const QString kMarkAsOldCaption = QStringLiteral("Mark new factors as old");
-
-// Sets a pane's text at once, which a large text needs, and shows its end.
-void ShowText(QPlainTextEdit* pane, const QString& text) {
-  pane->setPlainText(text);
-  pane->moveCursor(QTextCursor::End);
-}
 
 // The selected row stays marked when the focus moves on, as the user's
 // choice of machine still decides what the panes and the buttons act on.
@@ -100,7 +95,7 @@ void CQuillstrandDlg::layOut() {
 }
 
 void CQuillstrandDlg::reject() {
-  reportSaveFailure(session_.saveSettings());
+  if (mayOverwriteSettings("No leaves it as it is.")) reportSaveFailure(session_.saveSettings());
   QDialog::reject();
 }
 
@@ -122,8 +117,7 @@ QBoxLayout* CQuillstrandDlg::makeButtonRow() {
       {"markAsOldButton", "&Mark as old", "Mark new factors as old",
        [this] { markNewFactorsAsOld(); }, false},
       {"rangesButton", "Ra&nges", "Manage queued ranges", [this] { manageRanges(); }, true},
-      {"optionsButton", "&Options", "Configure options", [this] { notAvailableYet("Options"); },
-       false},
+      {"optionsButton", "&Options", "Configure options", [this] { editOptions(); }, false},
       {"aboutButton", "&About", "About " + QString::fromLatin1(kAppName), [this] { showAbout(); },
        false},
   }};
@@ -143,6 +137,7 @@ QBoxLayout* CQuillstrandDlg::makeButtonRow() {
   row->addStretch();
   refreshButton_ = findChild<QPushButton*>("refreshButton");
   refreshButton_->setDefault(true);
+  optionsButton_ = findChild<QPushButton*>("optionsButton");
   return row;
 }
 
@@ -170,6 +165,7 @@ QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_->header()->setSectionsMovable(false);
   machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   KeepSelectionVisible(machineList_);
+  makeEmptyListHint();
   // Enter is left to the window, whose default button refreshes.
   connect(machineList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this](const QItemSelection& selected) { selectionChanged(selected); });
@@ -193,13 +189,9 @@ QLayout* CQuillstrandDlg::makeFactorPanes() {
   return panes;
 }
 
-QPlainTextEdit* CQuillstrandDlg::makePane(const char* name) {
-  auto* pane = new QPlainTextEdit(this);
+FactorPane* CQuillstrandDlg::makePane(const char* name) {
+  auto* pane = new FactorPane(this);
   pane->setObjectName(name);
-  pane->setReadOnly(true);
-  pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  pane->setUndoRedoEnabled(false);
-  pane->setLineWrapMode(QPlainTextEdit::NoWrap);
   return pane;
 }
 
@@ -233,6 +225,8 @@ void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::refreshed, this, &CQuillstrandDlg::showRefresh);
   connect(&session_, &FarmSession::tableReplaced, this, &CQuillstrandDlg::showRefresh);
   connect(&session_, &FarmSession::activityChanged, this, &CQuillstrandDlg::showActivity);
+  connect(&session_, &FarmSession::problem, this,
+          [this](const QString& text) { prompter_.warn(this, text); });
   connect(&session_, &FarmSession::submissionAnswered, this,
           &CQuillstrandDlg::showSubmissionAnswer);
   connect(&session_, &FarmSession::factorsChanged, this, &CQuillstrandDlg::factorsChanged);
@@ -272,8 +266,8 @@ void CQuillstrandDlg::factorsChanged() {
 }
 
 void CQuillstrandDlg::showFactors() {
-  ShowText(allFactors_, session_.allFactorsText());
-  ShowText(newFactors_, session_.newFactorsText());
+  allFactors_->showText(&session_.model().AllFactorsText);
+  newFactors_->showText(&session_.model().NewFactorsText);
   newFactorsLabel_->setText(QString("New factors: %1").arg(session_.newFactorCount()));
 }
 
@@ -309,11 +303,7 @@ void CQuillstrandDlg::showSubmissionAnswer() {
   bool agreed = false;
   if (const std::optional<SubmitMessage> message = session_.outcomeMessage())
     agreed = showMessage(*message) == QMessageBox::Yes;
-  const SubmissionFinish finish = session_.finishSubmission(agreed);
-  reportSaveFailure(finish.Saved);
-  if (finish.LogProblem)
-    prompter_.warn(this, "Cannot write the submission log " +
-                             QString::fromStdString(finish.LogProblem->message));
+  session_.finishSubmission(agreed);
   machineList_->setFocus();
 }
 
@@ -340,7 +330,12 @@ void CQuillstrandDlg::markNewFactorsAsOld() {
   const QMessageBox::StandardButton answer = prompter_.ask(
       this, kMarkAsOldCaption, "Are you sure you want to mark the new factors as old?",
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::No) reportSaveFailure(session_.markNewFactorsAsOld());
+  if (answer != QMessageBox::No) {
+    if (mayOverwriteSettings("No loads it again instead, and marks nothing."))
+      reportSaveFailure(session_.markNewFactorsAsOld());
+    else
+      loadSettingsAgain();
+  }
   machineList_->setFocus();
 }
 
@@ -348,6 +343,65 @@ void CQuillstrandDlg::manageRanges() {
   // The dialog's edit lock holds this refresh back until the dialog is gone.
   CNextrangesDlg ranges(session_, prompter_, this);
   if (ranges.exec() == QDialog::Accepted) session_.refresh();
+}
+
+void CQuillstrandDlg::editOptions() {
+  COptionsDlg options(session_.model().Options, session_.model().Machines, prompter_, session_,
+                      this);
+  if (options.exec() != QDialog::Accepted) return;
+  if (!mayOverwriteSettings("No loads it again instead, without these changes.")) {
+    loadSettingsAgain();
+    return;
+  }
+  reportSaveFailure(session_.replaceFarm(options.settings(), options.machines()));
+  // The dialog's edit lock holds this refresh back until the dialog is gone.
+  session_.refresh();
+  RearmAutoTimer();
+}
+
+bool CQuillstrandDlg::mayOverwriteSettings(const QString& otherwise) {
+  if (!session_.settingsChangedOnDisk()) return true;
+  const QString text = "The settings file changed on disk since quillstrand read it.\n\n" +
+                       QString::fromStdString(session_.settingsPath()) + "\n\nOverwrite it? " +
+                       otherwise;
+  return prompter_.ask(this, QString::fromLatin1(kAppName), text,
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                       QMessageBox::Question) == QMessageBox::Yes;
+}
+
+void CQuillstrandDlg::loadSettingsAgain() {
+  if (const Status loaded = session_.reloadSettings(); !loaded) {
+    prompter_.warn(
+        this, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
+    return;
+  }
+  session_.refresh();
+  RearmAutoTimer();
+}
+
+void CQuillstrandDlg::makeEmptyListHint() {
+  emptyListHint_ = new QLabel("No machines yet: Options → New adds one", machineList_->viewport());
+  emptyListHint_->setObjectName("emptyListHint");
+  emptyListHint_->setForegroundRole(QPalette::PlaceholderText);
+  emptyListHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  emptyListHint_->hide();  // until the first refresh tells
+  auto* centred = new QVBoxLayout(machineList_->viewport());
+  centred->addWidget(emptyListHint_, 0, Qt::AlignCenter);
+  connect(machines_, &QAbstractItemModel::modelReset, this, &CQuillstrandDlg::showFirstStart);
+}
+
+void CQuillstrandDlg::showFirstStart() {
+  // Until there is a machine, Enter opens the Options, where machines are
+  // added, rather than refreshing nothing.
+  const bool empty = machines_->rowCount() == 0;
+  emptyListHint_->setVisible(empty);
+  // A button with the focus is default only for the while; set anew, it
+  // becomes the window's own default, and the other button stops being it.
+  QPushButton* chosen = empty ? optionsButton_ : refreshButton_;
+  chosen->setDefault(false);
+  chosen->setDefault(true);
+  // The focus would be on Refresh, which Enter would press instead.
+  if (empty) optionsButton_->setFocus();
 }
 
 void CQuillstrandDlg::showAbout() {

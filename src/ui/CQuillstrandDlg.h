@@ -6,6 +6,7 @@
 #include "model/Result.h"
 
 class AutoTimer;
+class FactorPane;
 class FarmSession;
 struct SubmitMessage;
 class MachineListModel;
@@ -13,7 +14,6 @@ class Prompter;
 class QBoxLayout;
 class QItemSelection;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class QTreeView;
@@ -38,7 +38,7 @@ class CQuillstrandDlg : public QDialog {
   QBoxLayout* makeMachineHeader();
   QTreeView* makeMachineList();
   QLayout* makeFactorPanes();
-  QPlainTextEdit* makePane(const char* name);
+  FactorPane* makePane(const char* name);
   void sizeColumns();
   void connectSession();
 
@@ -55,6 +55,14 @@ class CQuillstrandDlg : public QDialog {
   QMessageBox::StandardButton showMessage(const SubmitMessage& message);
   void copyNewFactors();
   void markNewFactorsAsOld();
+  void editOptions();
+  // True when the settings file may be saved: nobody else wrote it since
+  // it was read or saved, or the user wants it overwritten all the same;
+  // `otherwise` tells what answering no does.
+  bool mayOverwriteSettings(const QString& otherwise);
+  void loadSettingsAgain();
+  void makeEmptyListHint();
+  void showFirstStart();
   void manageRanges();
   void showAbout();
   void notAvailableYet(const QString& feature);
@@ -64,11 +72,13 @@ class CQuillstrandDlg : public QDialog {
   Prompter& prompter_;
   MachineListModel* machines_;
   QPushButton* refreshButton_ = nullptr;
+  QPushButton* optionsButton_ = nullptr;
+  QLabel* emptyListHint_ = nullptr;
   QLabel* refreshState_ = nullptr;
   QTreeView* machineList_ = nullptr;
   QLabel* newFactorsLabel_ = nullptr;
-  QPlainTextEdit* allFactors_ = nullptr;
-  QPlainTextEdit* newFactors_ = nullptr;
+  FactorPane* allFactors_ = nullptr;
+  FactorPane* newFactors_ = nullptr;
   QTimer* waitingTicker_ = nullptr;
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;

@@ -32,7 +32,7 @@ int RunProgram(int argc, char** argv) {
   MessageBoxPrompter prompter;
   FarmSession session(parser.value(config).toStdString(), std::make_shared<CurlFetcher>());
   CQuillstrandDlg window(session, prompter);
-  StartProgram(session, window, prompter);
+  StartProgram(session, window, prompter, parser.isSet(config));
   return app.exec();
 }
 

@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -86,6 +87,19 @@ class FarmSessionTest : public QObject {
     QCOMPARE(session_->model().Machines[0].TotalFactors, 3);
     QCOMPARE(session_->newFactorCount(), 3);
     QCOMPARE(session_->model().Marks, (NewFactorMarks{{0, 100000000019}}));
+  }
+
+  // A queue file that cannot be read holds ranges nobody has seen; an
+  // empty queue is not written over it.
+  void unreadableQueueFileIsNotOverwrittenWithNothing() {
+    std::filesystem::remove(farm_->dir.file("a/nextrange.txt"));
+    std::filesystem::create_directory(farm_->dir.file("a/nextrange.txt"));
+    QVERIFY(session_->refresh());
+    settle();
+    QVERIFY(!session_->model().Machines[0].QueueError.empty());
+    QVERIFY(session_->writeQueues({{}, {kEdited}}).empty());
+    QVERIFY(std::filesystem::is_directory(farm_->dir.file("a/nextrange.txt")));
+    QCOMPARE(ReadFile(farm_->dir.file("b/nextrange.txt")), FormatQueuedRanges({kEdited}));
   }
 
   // Refreshes asked for while a dialog edits the farm wait for it, and run

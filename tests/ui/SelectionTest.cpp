@@ -1,4 +1,3 @@
-#include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeView>
 

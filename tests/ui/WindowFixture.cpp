@@ -3,12 +3,12 @@
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
 #include "model/SettingsFile.h"
+#include "ui/FactorPane.h"
 #include "ui/Startup.h"
 
 std::string FactorLine(uint64_t p) { return std::to_string(p) + " | 3*2^1234567+1"; }
@@ -72,9 +72,7 @@ bool OpenWindow::clickRow(int row) {
   return true;
 }
 
-QString OpenWindow::paneText(const char* name) const {
-  return find<QPlainTextEdit>(name)->toPlainText();
-}
+QString OpenWindow::paneText(const char* name) const { return find<FactorPane>(name)->text(); }
 
 QString OpenWindow::newFactorsLabel() const { return find<QLabel>("newFactorsLabel")->text(); }
 

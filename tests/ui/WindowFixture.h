@@ -13,7 +13,6 @@
 #include "ui/CQuillstrandDlg.h"
 
 class Prompter;
-class QPlainTextEdit;
 
 // A factor line as a sieve client writes it, with the p given.
 std::string FactorLine(uint64_t p);

@@ -1,0 +1,210 @@
+#include "ui/CMachineDlg.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "farm/Refresh.h"
+#include "model/Constants.h"
+#include "model/Numbers.h"
+#include "monitor/CellTexts.h"
+#include "ui/DialogUnits.h"
+#include "ui/Prompter.h"
+
+namespace {
+
+const QString kStatusFile = QString::fromLatin1(kStatusFileName);
+
+std::string StatusReport(const Result<StatusReading>& status) {
+  if (!status) return "Status file: not read (" + status.error().message + ")";
+  const StatusReading& reading = status.value();
+  // Any text reads as a status file without a range: most likely the box
+  // names another file.
+  if (reading.Pmax == 0)
+    return std::string("Status file: read, but it names no range; is it a ") + kStatusFileName +
+           "?";
+  Machine machine;
+  ApplyStatusReading(machine, status);
+  const std::string position = reading.Done ? std::string("done")
+                                            : "at " + DecimalText(reading.CurrentP) + " (" +
+                                                  PercentDoneText(machine) + "% done)";
+  return "Status file: range " + DecimalText(reading.RangeStart) + "-" + DecimalText(reading.Pmax) +
+         ", " + position + ", " + SpeedText(machine);
+}
+
+std::string FactorReport(const Result<FactorScan>& factors) {
+  if (!factors) return "Factor file: not read (" + factors.error().message + ")";
+  const FactorReading& reading = factors.value().reading;
+  if (reading.TotalFactors == 0) return "Factor file: no factor lines yet";
+  return "Factor file: " + DecimalText(static_cast<uint32_t>(reading.TotalFactors)) +
+         (reading.TotalFactors == 1 ? " factor line, " : " factor lines, ") +
+         DecimalText(static_cast<uint32_t>(reading.NewCount)) +
+         " of them new after the last submitted factor";
+}
+
+// Where a file dialog opens for a box: at the file it names, unless that
+// is a URL.
+QString StartOfBrowse(const QString& location) {
+  return IsHttpLocation(location.toStdString()) ? QString() : location;
+}
+
+}  // namespace
+
+CMachineDlg::CMachineDlg(const MachineFields& fields, Prompter& prompter, FarmSession& session,
+                         QWidget* parent)
+    : QDialog(parent),
+      prompter_(prompter),
+      session_(session),
+      lock_(session),
+      name_(makeBox("nameBox", fields.name)),
+      factorPath_(makeBox("factorPathBox", fields.factorPath)),
+      statusPath_(makeBox("statusPathBox", fields.statusPath)),
+      lastOldFactor_(makeBox("lastOldFactorBox", fields.lastOldFactor)),
+      statusLabel_(new QLabel(
+          "Status file, e.g. C:\\Sieve\\" + kStatusFile + ", http://10.1.1.1/" + kStatusFile,
+          this)),
+      testButton_(makeButton("testButton", "&Test")),
+      testResult_(new QLabel(this)) {
+  setObjectName("machineDialog");
+  setWindowTitle("Machine");
+  auto* browseFactors = makeButton("browseFactorButton", "...");
+  auto* browseStatus = makeButton("browseStatusButton", "...");
+  auto* ok = makeButton("okButton", "OK");
+  auto* cancel = makeButton("cancelButton", "Cancel");
+  ok->setDefault(true);
+  testButton_->setToolTip("Read both files once and tell what they hold");
+  testResult_->setObjectName("testResult");
+  testResult_->setWordWrap(true);
+  testResult_->setTextFormat(Qt::PlainText);
+  testResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  testResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Room for both files' lines, each wrapped once.
+  testResult_->setMinimumHeight(4 * testResult_->fontMetrics().lineSpacing());
+
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(browseFactors, &QPushButton::clicked, this, [this] {
+    browse(factorPath_, "Factor file",
+           "Fact.txt (fact.txt);;" + kStatusFile + " (" + kStatusFile + ");;All files (*)");
+  });
+  connect(browseStatus, &QPushButton::clicked, this, [this] {
+    browse(statusPath_, "Status file", kStatusFile + " (" + kStatusFile + ");;All files (*)");
+  });
+  connect(testButton_, &QPushButton::clicked, this, &CMachineDlg::testLocations);
+  layOut(browseFactors, browseStatus, ok, cancel);
+  name_->setFocus();
+}
+
+CMachineDlg::~CMachineDlg() { testStop_.request_stop(); }
+
+QLineEdit* CMachineDlg::makeBox(const char* name, const QString& text) {
+  auto* box = new QLineEdit(text, this);
+  box->setObjectName(name);
+  return box;
+}
+
+QPushButton* CMachineDlg::makeButton(const char* name, const QString& text) {
+  auto* button = new QPushButton(text, this);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+void CMachineDlg::layOut(QPushButton* browseFactors, QPushButton* browseStatus, QPushButton* ok,
+                         QPushButton* cancel) {
+  const DialogUnits units(font());
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(units.x(7), units.y(7), units.x(7), units.y(7));
+  layout->setHorizontalSpacing(units.x(1));
+  layout->setVerticalSpacing(units.y(1));
+  // Three rows a field: its label, its box (and browse button), a gap.
+  const auto addField = [&](int field, QWidget* label, QLineEdit* box, QPushButton* browser) {
+    layout->addWidget(label, 3 * field, 0, 1, 2);
+    layout->addWidget(box, 3 * field + 1, 0);
+    if (browser) layout->addWidget(browser, 3 * field + 1, 1);
+    layout->setRowMinimumHeight(3 * field + 2, units.y(8));
+  };
+  addField(0, new QLabel("Name", this), name_, nullptr);
+  addField(
+      1,
+      new QLabel("Factor file, e.g. \\\\10.1.1.1\\sieve\\fact.txt, http://10.1.1.1/fact.txt", this),
+      factorPath_, browseFactors);
+  addField(2, statusLabel_, statusPath_, browseStatus);
+  addField(3, new QLabel("Last submitted factor (0 marks all as new)", this), lastOldFactor_,
+           nullptr);
+  layout->addWidget(testResult_, 12, 0, 1, 2);
+  layout->setRowStretch(12, 1);
+
+  auto* buttons = new QVBoxLayout;
+  buttons->setSpacing(units.y(3));
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  buttons->addSpacing(units.y(8));
+  buttons->addWidget(testButton_);
+  buttons->addStretch();
+  layout->setColumnMinimumWidth(2, units.x(4));
+  layout->addLayout(buttons, 0, 3, 13, 1);
+  layout->setColumnStretch(0, 1);
+  for (QPushButton* button : {ok, cancel, testButton_}) button->setMinimumWidth(units.x(50));
+  for (QPushButton* browser : {browseFactors, browseStatus}) browser->setFixedWidth(units.x(16));
+  name_->setMinimumWidth(units.x(253));
+  resize(units.size(338, 150));
+
+  setTabOrder(name_, factorPath_);
+  setTabOrder(factorPath_, browseFactors);
+  setTabOrder(browseFactors, statusPath_);
+  setTabOrder(statusPath_, browseStatus);
+  setTabOrder(browseStatus, lastOldFactor_);
+  setTabOrder(lastOldFactor_, ok);
+  setTabOrder(ok, cancel);
+  setTabOrder(cancel, testButton_);
+}
+
+MachineFields CMachineDlg::fields() const {
+  return {name_->text(), factorPath_->text(), statusPath_->text(), lastOldFactor_->text()};
+}
+
+void CMachineDlg::browse(QLineEdit* box, const QString& caption, const QString& filter) {
+  const QString picked = prompter_.openFileName(this, caption, StartOfBrowse(box->text()), filter);
+  if (!picked.isEmpty()) box->setText(picked);
+}
+
+void CMachineDlg::testLocations() {
+  const uint64_t test = ++tests_;
+  testStop_.request_stop();
+  testStop_ = std::stop_source();
+  testResult_->setText("Reading the status file and the factor file…");
+  const MachineLocations locations{
+      statusPath_->text().toStdString(), std::nullopt, factorPath_->text().toStdString(),
+      ReadLeadingNumber(lastOldFactor_->text().toStdString()).value_or(0),
+      session_.model().Options.SpeedAvgIntervals};
+  // Made and called on this thread only; the pointer goes null when the
+  // dialog goes, so that a result that comes later touches nothing.
+  auto show = std::make_shared<const std::function<void(const MachineFiles&)>>(
+      [dialog = QPointer<CMachineDlg>(this), test](const MachineFiles& files) {
+        if (dialog) dialog->showTestResult(test, files);
+      });
+  session_.runner().run(
+      [locations, show, fetcher = session_.fetcher()](const BackgroundRunner::Job& job) {
+        RefreshOptions options;
+        options.stop = job.stopToken();
+        auto files = std::make_shared<MachineFiles>(
+            std::move(FetchMachineFiles({locations}, *fetcher, options).front()));
+        job.post([show, files] { (*show)(*files); });
+      },
+      testStop_);
+}
+
+void CMachineDlg::showTestResult(uint64_t test, const MachineFiles& files) {
+  if (test != tests_) return;
+  testResult_->setText(
+      QString::fromStdString(StatusReport(files.Status) + "\n" + FactorReport(files.Factors)));
+  // A long reason (a URL and what its host said) may need more lines.
+  if (const int needed = heightForWidth(width()); needed > height()) resize(width(), needed);
+}

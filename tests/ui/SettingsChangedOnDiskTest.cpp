@@ -1,0 +1,106 @@
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "ModalDialogs.h"
+#include "ScriptedPrompter.h"
+#include "WindowFixture.h"
+#include "model/SettingsFile.h"
+
+namespace {
+
+enum class Save { Options, Close, MarkAsOld };
+
+const QString kChanged = "The settings file changed on disk since quillstrand read it.";
+
+Model Saved(const std::string& settingsPath) {
+  Model saved;
+  if (!LoadSettings(settingsPath, saved)) return {};
+  return saved;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Save)
+
+// A settings file edited by hand while the window is open is not saved
+// over without asking.
+class SettingsChangedOnDiskTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cleanup() { prompter_.reset(); }
+
+  void asksBeforeSavingOverAHandEdit_data() {
+    QTest::addColumn<Save>("save");
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("Options, overwrite") << Save::Options << true;
+    QTest::newRow("Options, load again") << Save::Options << false;
+    QTest::newRow("close, overwrite") << Save::Close << true;
+    QTest::newRow("close, leave it") << Save::Close << false;
+    QTest::newRow("Mark as old, overwrite") << Save::MarkAsOld << true;
+    QTest::newRow("Mark as old, load again") << Save::MarkAsOld << false;
+  }
+  void asksBeforeSavingOverAHandEdit() {
+    QFETCH(Save, save);
+    QFETCH(bool, overwrite);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    Model edited = Saved(standard.settingsPath);
+    edited.Machines[0].Name = "edited by hand";
+    QVERIFY(SaveSettings(standard.settingsPath, edited));
+
+    if (save == Save::MarkAsOld) prompter_.setNextAnswer(QMessageBox::Yes);  // sure to mark
+    prompter_.setNextAnswer(overwrite ? QMessageBox::Yes : QMessageBox::No);
+    if (save == Save::Options) {
+      WhenNextDialogOpens([](QDialog& options) { Click(options, "okButton"); });
+      Click(open.window, "optionsButton");
+    } else if (save == Save::MarkAsOld) {
+      Click(open.window, "markAsOldButton");
+    } else {
+      open.window.reject();
+    }
+
+    const std::vector<ScriptedPrompter::Shown>& shown = prompter_.shown();
+    QVERIFY(!shown.empty());
+    QVERIFY2(shown.back().text.startsWith(kChanged), qPrintable(shown.back().text));
+    QVERIFY(shown.back().text.contains(QString::fromStdString(standard.settingsPath)));
+    QCOMPARE(shown.back().buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(open.settle());
+    const Model file = Saved(standard.settingsPath);
+    QCOMPARE(file.Machines[0].Name, std::string(overwrite ? "alpha" : "edited by hand"));
+    const uint64_t marked = StandardFarm::kAlpha[3];
+    const bool markedAsOld = save == Save::MarkAsOld && overwrite;
+    QCOMPARE(file.Machines[0].LastOldFactor, markedAsOld ? marked : StandardFarm::kAlpha[1]);
+    if (save == Save::Close) return;
+
+    // What the window holds now is what the file holds: no more questions.
+    QCOMPARE(open.session.model().Machines[0].Name, file.Machines[0].Name);
+    const size_t questions = shown.size();
+    open.window.reject();
+    QCOMPARE(prompter_.shown().size(), questions);
+    QCOMPARE(Saved(standard.settingsPath).Machines[0].Name, file.Machines[0].Name);
+  }
+
+  void ownSavesAndRemovalAskNothing() {
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    prompter_.setNextAnswer(QMessageBox::Yes);
+    Click(open.window, "markAsOldButton");
+    WhenNextDialogOpens([](QDialog& options) { Click(options, "okButton"); });
+    Click(open.window, "optionsButton");
+    QVERIFY(open.settle());
+    std::filesystem::remove(standard.settingsPath);
+    open.window.reject();
+    QCOMPARE(prompter_.shown().size(), size_t{1});  // "Are you sure...?"
+    QCOMPARE(Saved(standard.settingsPath).Machines.size(), size_t{3});
+  }
+
+ private:
+  ScriptedPrompter prompter_;
+};
+
+QTEST_MAIN(SettingsChangedOnDiskTest)
+#include "SettingsChangedOnDiskTest.moc"
