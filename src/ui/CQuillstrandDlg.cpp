@@ -409,11 +409,6 @@ void CQuillstrandDlg::showAbout() {
   about.exec();
 }
 
-void CQuillstrandDlg::notAvailableYet(const QString& feature) {
-  prompter_.ask(this, QString::fromLatin1(kAppName), feature + " is not available yet.",
-                QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
-}
-
 void CQuillstrandDlg::reportSaveFailure(const Status& saved) {
   if (!saved)
     prompter_.warn(

@@ -65,7 +65,6 @@ class CQuillstrandDlg : public QDialog {
   void showFirstStart();
   void manageRanges();
   void showAbout();
-  void notAvailableYet(const QString& feature);
   void reportSaveFailure(const Status& saved);
 
   FarmSession& session_;
