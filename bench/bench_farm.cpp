@@ -127,8 +127,9 @@ Model MachinesOnOneHost(size_t machines, const Url& url) {
   return model;
 }
 
-// Farms on one host that never answers, drops connections or trickles a
-// byte a second, under the fetcher's default limits.
+// Farms on one host that never answers, drops connections or trickles
+// three bytes a second (for 90 s a file), under the fetcher's default
+// limits.
 void TimeHostileHosts(const Fetcher& fetcher) {
   const SilentServer silent;
   const auto silentUrl = [&](const std::string& path) { return silent.url(path); };
@@ -143,7 +144,7 @@ void TimeHostileHosts(const Fetcher& fetcher) {
   constexpr size_t kTricklingMachines = 10;
   HttpTestServer trickling(2 * kTricklingMachines);
   const auto tricklingUrl = [&](const std::string& path) {
-    trickling.serveTrickle(path, std::string(90, '1'), 1, std::chrono::seconds(1));
+    trickling.serveTrickle(path, std::string(270, '1'), 3, std::chrono::seconds(1));
     return trickling.url(path);
   };
   std::printf("refresh of %zu machines on a trickling host:  %.1f s\n", kTricklingMachines,
