@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,10 +41,9 @@ std::string FactorReport(const Result<FactorScan>& factors) {
   if (!factors) return "Factor file: not read (" + factors.error().message + ")";
   const FactorReading& reading = factors.value().reading;
   if (reading.TotalFactors == 0) return "Factor file: no factor lines yet";
-  return "Factor file: " + DecimalText(static_cast<uint32_t>(reading.TotalFactors)) +
+  return "Factor file: " + std::to_string(reading.TotalFactors) +
          (reading.TotalFactors == 1 ? " factor line, " : " factor lines, ") +
-         DecimalText(static_cast<uint32_t>(reading.NewCount)) +
-         " of them new after the last submitted factor";
+         std::to_string(reading.NewCount) + " of them new after the last submitted factor";
 }
 
 // Where a file dialog opens for a box: at the file it names, unless that
@@ -184,19 +182,18 @@ void CMachineDlg::testLocations() {
       statusPath_->text().toStdString(), std::nullopt, factorPath_->text().toStdString(),
       ReadLeadingNumber(lastOldFactor_->text().toStdString()).value_or(0),
       session_.model().Options.SpeedAvgIntervals};
-  // Made and called on this thread only; the pointer goes null when the
-  // dialog goes, so that a result that comes later touches nothing.
-  auto show = std::make_shared<const std::function<void(const MachineFiles&)>>(
-      [dialog = QPointer<CMachineDlg>(this), test](const MachineFiles& files) {
-        if (dialog) dialog->showTestResult(test, files);
-      });
+  // The pointer goes null when the dialog goes, so that a result that
+  // comes later touches nothing; it is only looked at on this thread.
   session_.runner().run(
-      [locations, show, fetcher = session_.fetcher()](const BackgroundRunner::Job& job) {
+      [locations, test, dialog = QPointer<CMachineDlg>(this),
+       fetcher = session_.fetcher()](const BackgroundRunner::Job& job) {
         RefreshOptions options;
         options.stop = job.stopToken();
         auto files = std::make_shared<MachineFiles>(
             std::move(FetchMachineFiles({locations}, *fetcher, options).front()));
-        job.post([show, files] { (*show)(*files); });
+        job.post([dialog, test, files] {
+          if (dialog) dialog->showTestResult(test, *files);
+        });
       },
       testStop_);
 }

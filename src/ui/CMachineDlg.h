@@ -8,7 +8,6 @@
 #include "session/FarmSession.h"
 
 class Prompter;
-class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;

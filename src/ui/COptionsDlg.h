@@ -16,7 +16,6 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-struct MachineFields;
 
 // Every option and the list of machines, edited in the dialog's own
 // controls: the list's rows are the only copy of the machines while it is
