@@ -400,6 +400,7 @@ class OptionsDialogTest : public QObject {
     const std::string before = ReadFile(standard.settingsPath);
     QSignalSpy refreshes(&open.session, &FarmSession::refreshStarted);
     std::string nameWhileOpen;
+    qsizetype startedWhileOpen = -1;
     InOptions(open, [&](QDialog& options) {
       ClickRow(options, 0);
       InMachineDialog(options, "editButton", [](QDialog& machine) {
@@ -411,9 +412,11 @@ class OptionsDialogTest : public QObject {
       open.session.refresh();
       QTest::qWait(50);
       nameWhileOpen = open.session.model().Machines[0].Name;
+      startedWhileOpen = refreshes.size();
       Click(options, "cancelButton");
     });
     QCOMPARE(nameWhileOpen, std::string("alpha"));
+    QCOMPARE(startedWhileOpen, 0);
     QVERIFY(open.settle());
     QCOMPARE(refreshes.size(), 1);  // once the dialog was gone
     QCOMPARE(open.session.model().Machines.size(), size_t{3});
