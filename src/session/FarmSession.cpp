@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "location/Location.h"
+#include "location/StoppableFetcher.h"
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
 #include "ranges/QueueFile.h"
@@ -158,8 +159,9 @@ void FarmSession::selectMachine(int row) {
       [this, selection, table = model_.TableRevision, index,
        path = model_.Machines[index].FactorPath,
        fetcher = fetcher_](const BackgroundRunner::Job& job) {
-        if (job.stopRequested()) return;
-        auto file = std::make_shared<LocationText>(OpenLocation(path, *fetcher));
+        // A newer selection stops this read, even one waiting on a host.
+        auto file = std::make_shared<LocationText>(
+            OpenLocation(path, StoppableFetcher(*fetcher, job.stopToken())));
         if (job.stopRequested()) return;
         job.post([this, selection, table, index, file] {
           deliver([this, selection, table, index, file] {
