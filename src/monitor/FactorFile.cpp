@@ -13,10 +13,6 @@
 
 namespace {
 
-bool IsFactorLine(std::string_view line) {
-  return !line.empty() && line[0] >= '1' && line[0] <= '9';
-}
-
 void AppendPaneLine(std::string& pane, std::string_view line) {
   pane.append(line);
   pane.append("\r\n");
@@ -82,6 +78,10 @@ void ApplyFactorSource(Model& model, size_t index, const FactorSource& source,
 }
 
 }  // namespace
+
+bool IsFactorLine(std::string_view line) {
+  return !line.empty() && line[0] >= '1' && line[0] <= '9';
+}
 
 uint64_t ParseLeadingP(std::string_view line) {
   if (line.empty() || !IsDigit(line[0])) return 0;

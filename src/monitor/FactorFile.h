@@ -10,6 +10,9 @@
 #include "location/Location.h"
 #include "model/Model.h"
 
+// A factor line starts with a digit from 1 to 9; every other line is not one.
+bool IsFactorLine(std::string_view line);
+
 // The p of a factor line: its leading decimal number. A number too large
 // for 64 bits reads as the largest 64-bit value, so that marking such a
 // line as old still works.

@@ -47,13 +47,8 @@ std::string_view ValueText(std::string_view line) {
   return line.size() > 5 ? line.substr(5) : std::string_view();
 }
 
-// The first item of a line: the bound of a "pmax" line, the p of a "pmin".
-std::optional<uint64_t> FirstNumber(std::string_view line) {
-  return ItemReader(ValueText(line)).Number(UINT64_MAX);
-}
-
 void ReadPmaxLine(std::string_view line, StatusReading& reading) {
-  if (const auto pmax = FirstNumber(line)) reading.Pmax = *pmax;
+  if (const auto pmax = StatusLineValue(line)) reading.Pmax = *pmax;
   // A new range starts at the next "pmin" line, whether or not the bound read.
   reading.RangeStart = 0;
 }
@@ -92,21 +87,6 @@ class LastLines {
   std::string_view last_;
 };
 
-struct PminItems {
-  uint64_t p;
-  uint32_t rate;
-};
-
-// The items of a "pmin" line, when every one of them can be read.
-std::optional<PminItems> ReadWholePminLine(std::string_view line) {
-  ItemReader items(ValueText(line));
-  const auto p = items.Number(UINT64_MAX);
-  items.Separator();
-  const auto rate = items.Number(UINT32_MAX);
-  if (!rate) return std::nullopt;
-  return PminItems{*p, static_cast<uint32_t>(*rate)};
-}
-
 // Reads a status file looking only at the lines that decide the reading:
 // the "pmax" and "Done" lines, the first "pmin" line of the last range and
 // the last N "pmin" lines. A year of ten-minute reports is some 50,000
@@ -122,7 +102,7 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
   ForEachLine(text, [&](std::string_view line) {
     const std::string_view key = line.substr(0, 4);
     if (key == "pmax") {
-      if (const auto pmax = FirstNumber(line)) reading.Pmax = *pmax;
+      if (const auto pmax = StatusLineValue(line)) reading.Pmax = *pmax;
       firstOfRange = {};
     } else if (key == "pmin") {
       if (firstOfRange.empty()) firstOfRange = line;
@@ -136,7 +116,7 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
   });
 
   if (!firstOfRange.empty()) {
-    const auto p = FirstNumber(firstOfRange);
+    const auto p = StatusLineValue(firstOfRange);
     if (!p || *p == 0) return std::nullopt;
     reading.RangeStart = *p;
   }
@@ -156,6 +136,19 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
 }
 
 }  // namespace
+
+std::optional<uint64_t> StatusLineValue(std::string_view line) {
+  return ItemReader(ValueText(line)).Number(UINT64_MAX);
+}
+
+std::optional<PminItems> ReadWholePminLine(std::string_view line) {
+  ItemReader items(ValueText(line));
+  const auto p = items.Number(UINT64_MAX);
+  items.Separator();
+  const auto rate = items.Number(UINT32_MAX);
+  if (!rate) return std::nullopt;
+  return PminItems{*p, static_cast<uint32_t>(*rate)};
+}
 
 StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals) {
   if (const auto reading = ReadDecidingLines(text, speedAvgIntervals)) return *reading;

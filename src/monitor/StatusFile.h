@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,17 @@ struct StatusReading {
 
   friend bool operator==(const StatusReading&, const StatusReading&) = default;
 };
+
+// The first item of a line: the bound of a "pmax" line, the p of a "pmin".
+std::optional<uint64_t> StatusLineValue(std::string_view line);
+
+struct PminItems {
+  uint64_t p;
+  uint32_t rate;  // kp/s over the interval the line ends
+};
+
+// The items of a "pmin" line, when every one of them can be read.
+std::optional<PminItems> ReadWholePminLine(std::string_view line);
 
 // Reads a status file's text: its "pmax", "pmin" and "Done" lines.
 StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals);
