@@ -17,6 +17,7 @@
 #include "ui/CEditrangeDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
+#include "ui/SelectionLook.h"
 
 namespace {
 
@@ -63,15 +64,6 @@ void SetBold(QTreeWidgetItem* item, bool bold) {
     font.setBold(bold);
     item->setFont(column, font);
   }
-}
-
-// The selected row stays marked when the focus moves on: it still decides
-// what the buttons act on.
-void KeepSelectionVisible(QWidget* list) {
-  QPalette palette = list->palette();
-  for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-    palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
-  list->setPalette(palette);
 }
 
 }  // namespace

@@ -27,19 +27,11 @@
 #include "ui/FactorPane.h"
 #include "ui/MachineListModel.h"
 #include "ui/Prompter.h"
+#include "ui/SelectionLook.h"
 
 namespace {
 
 const QString kMarkAsOldCaption = QStringLiteral("Mark new factors as old");
-
-// The selected row stays marked when the focus moves on, as the user's
-// choice of machine still decides what the panes and the buttons act on.
-void KeepSelectionVisible(QWidget* list) {
-  QPalette palette = list->palette();
-  for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-    palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
-  list->setPalette(palette);
-}
 
 // Set where the window opens on the demo farm, which it must say it is.
 bool IsDemoFarm() { return qEnvironmentVariable("QUILLSTRAND_DEMO") == "1"; }
