@@ -2,11 +2,14 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <new>
 
 #include "location/Location.h"
 #include "location/StoppableFetcher.h"
+#include "model/Files.h"
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
+#include "monitor/SpeedProfile.h"
 #include "ranges/QueueFile.h"
 #include "submit/NewFactorActions.h"
 
@@ -23,6 +26,29 @@ QString WaitedFor(const std::string& location) {
   if (!IsHttpLocation(location)) return Text(location);
   const std::string rest = location.substr(7);
   return Text(rest.substr(0, rest.find('/')));
+}
+
+// A machine's chart from its status file, with the factors of the factor
+// file read for it. Runs on a worker thread.
+SpeedChartData ChartOf(QString machine, const std::string& statusPath,
+                       const LocationText& factorFile, const Fetcher& fetcher) {
+  SpeedChartData chart{std::move(machine), {}, {}};
+  const LocationText status = OpenLocation(statusPath, fetcher, kMaxFileSize);
+  if (!status) {
+    chart.problem = "status file: " + Text(status.error().message);
+    return chart;
+  }
+  // A status file of the largest size holds more reports than memory may.
+  try {
+    chart.profile = ReadSpeedProfile(status.value());
+    if (factorFile)
+      chart.profile.Factors =
+          FactorsInRange(factorFile.value(), chart.profile.RangeStart, chart.profile.AxisEnd());
+  } catch (const std::bad_alloc&) {
+    chart.profile = {};
+    chart.problem = Text(statusPath) + ": not enough memory to chart it";
+  }
+  return chart;
 }
 
 }  // namespace
@@ -143,6 +169,7 @@ void FarmSession::endRefresh(uint64_t id) {
   refresh_.reset();
   emit activityChanged();
   emit refreshed();
+  readChart();
   // The table was replaced while its old machines were read: read the new.
   if (stale) refresh();
 }
@@ -155,21 +182,72 @@ void FarmSession::selectMachine(int row) {
   selectionStop_.request_stop();
   selectionStop_ = std::stop_source();
   const size_t index = static_cast<size_t>(row);
+  chartRow_ = index;
+  chartTable_ = model_.TableRevision;
   runner_.run(
       [this, selection, table = model_.TableRevision, index,
-       path = model_.Machines[index].FactorPath,
+       path = model_.Machines[index].FactorPath, chart = nextChartRead(),
        fetcher = fetcher_](const BackgroundRunner::Job& job) {
         // A newer selection stops this read, even one waiting on a host.
-        auto file = std::make_shared<LocationText>(
-            OpenLocation(path, StoppableFetcher(*fetcher, job.stopToken())));
+        const StoppableFetcher stoppable(*fetcher, job.stopToken());
+        auto file = std::make_shared<LocationText>(OpenLocation(path, stoppable));
         if (job.stopRequested()) return;
         job.post([this, selection, table, index, file] {
           deliver([this, selection, table, index, file] {
             applySelection(selection, table, index, *file);
           });
         });
+        if (chart) ReadChart(this, job, *chart, *file, stoppable);
       },
       selectionStop_);
+}
+
+void FarmSession::setChartShown(bool shown) {
+  chartShown_ = shown;
+  if (shown && chartStale_) readChart();
+}
+
+std::optional<FarmSession::ChartRequest> FarmSession::nextChartRead() {
+  // Only the latest read is worth finishing.
+  chartStop_.request_stop();
+  chartStop_ = std::stop_source();
+  const uint64_t read = ++chartReads_;
+  chartStale_ = !chartShown_;
+  if (!chartShown_ || !chartRow_) return std::nullopt;
+  const Machine& machine = model_.Machines[*chartRow_];
+  return ChartRequest{read, chartTable_, Text(machine.Name), machine.StatusPath};
+}
+
+void FarmSession::readChart() {
+  if (!chartRow_ || chartTable_ != model_.TableRevision) return;
+  const std::optional<ChartRequest> chart = nextChartRead();
+  if (!chart) return;
+  runner_.run(
+      [this, request = *chart, factorPath = model_.Machines[*chartRow_].FactorPath,
+       fetcher = fetcher_](const BackgroundRunner::Job& job) {
+        const StoppableFetcher stoppable(*fetcher, job.stopToken());
+        ReadChart(this, job, request, OpenLocation(factorPath, stoppable), stoppable);
+      },
+      chartStop_);
+}
+
+void FarmSession::ReadChart(FarmSession* session, const BackgroundRunner::Job& job,
+                            const ChartRequest& request, const LocationText& factorFile,
+                            const Fetcher& fetcher) {
+  if (job.stopRequested()) return;
+  auto chart = std::make_shared<SpeedChartData>(
+      ChartOf(request.machine, request.statusPath, factorFile, fetcher));
+  if (job.stopRequested()) return;
+  job.post([session, read = request.read, table = request.table, chart] {
+    session->deliver(
+        [session, read, table, chart] { session->applyChart(read, table, std::move(*chart)); });
+  });
+}
+
+void FarmSession::applyChart(uint64_t read, uint64_t table, SpeedChartData data) {
+  if (read != chartReads_ || table != model_.TableRevision) return;
+  chart_ = std::move(data);
+  emit chartChanged();
 }
 
 void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
@@ -249,8 +327,14 @@ void FarmSession::putFarm(Settings options, MachineTable machines) {
   model_.NewFactorsText.clear();
   model_.AllFactorsText.clear();
   model_.NewFactorCount = 0;
+  // No machine of the new table has been chosen yet.
+  chartRow_.reset();
+  ++chartReads_;
+  chartStale_ = false;
+  chart_ = {};
   emit tableReplaced();
   emit factorsChanged();
+  emit chartChanged();
 }
 
 std::vector<FarmSession::QueueWriteFailure> FarmSession::writeQueues(

@@ -19,6 +19,7 @@
 #include "model/Result.h"
 #include "session/BackgroundRunner.h"
 #include "session/MachineListRow.h"
+#include "session/SpeedChartData.h"
 #include "submit/Submission.h"
 #include "submit/SubmissionLog.h"
 
@@ -57,6 +58,12 @@ class FarmSession : public QObject {
   // file has been read; dropped if a refresh or another selection comes
   // first, or the table changes meanwhile.
   void selectMachine(int row);
+
+  // The speed chart follows the machine selected last. It is read only
+  // while the window shows it: with the selection's factor file, after each
+  // refresh, and when it comes into view with something newer to show.
+  void setChartShown(bool shown);
+  const SpeedChartData& chart() const { return chart_; }
 
   // Declares the new factors on display submitted and saves the settings.
   Status markNewFactorsAsOld();
@@ -149,6 +156,8 @@ class FarmSession : public QObject {
   // The factors on display have changed (a refresh, a selection, Mark as old).
   void factorsChanged();
   void activityChanged();
+  // The speed chart's data has changed.
+  void chartChanged();
 
  private:
   struct RunningRefresh;
@@ -161,6 +170,22 @@ class FarmSession : public QObject {
   void endRefresh(uint64_t id);
   void applySelection(uint64_t selection, uint64_t table, size_t row,
                       const LocationText& factorFile);
+  struct ChartRequest {
+    uint64_t read;
+    uint64_t table;
+    QString machine;
+    std::string statusPath;
+  };
+  // What the chart's next read is to read, or nothing while the chart is
+  // hidden: it is read once it shows. Reads begun before are stale.
+  std::optional<ChartRequest> nextChartRead();
+  void readChart();
+  // On a worker thread: reads the chart's status file and hands the chart,
+  // with the factors of `factorFile`, to the session's thread.
+  static void ReadChart(FarmSession* session, const BackgroundRunner::Job& job,
+                        const ChartRequest& request, const LocationText& factorFile,
+                        const Fetcher& fetcher);
+  void applyChart(uint64_t read, uint64_t table, SpeedChartData data);
   // Applies a result now, or when the last edit lock goes.
   void deliver(std::function<void()> apply);
   void unlocked();
@@ -185,6 +210,14 @@ class FarmSession : public QObject {
   // Which machines of the table on display have been read at least once.
   uint64_t readTable_ = 0;
   std::vector<bool> everRead_;
+  // The machine the chart is of, in the table of revision chartTable_.
+  std::optional<size_t> chartRow_;
+  uint64_t chartTable_ = 0;
+  uint64_t chartReads_ = 0;
+  std::stop_source chartStop_;
+  bool chartShown_ = false;
+  bool chartStale_ = false;  // something newer to show came while hidden
+  SpeedChartData chart_;
   int editLocks_ = 0;
   bool refreshWanted_ = false;
   bool submitWanted_ = false;
