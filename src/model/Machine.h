@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,18 @@ struct Machine {
   std::string StatusError;
   std::string FactorError;
   std::string QueueError;
+
+  // What tells a machine that works from one that has stopped, kept up by
+  // every refresh that reads the status file. All times are Unix seconds.
+  //
+  // When the status file was last written, as its file system or its http
+  // server's Last-Modified tells; none when neither does.
+  std::optional<int64_t> StatusModified;
+  // The position last read, and when it was first read there (0 before
+  // any refresh read it). A status file that could not be read changes
+  // neither, so that a host down for a while does not look like progress.
+  uint64_t PositionSeen = 0;
+  int64_t PositionSince = 0;
 };
 
 // A machine's identity is its index in the table.

@@ -29,6 +29,31 @@ class Reader {
         ReadLeadingNumber(*value, nullptr, UINT32_MAX).value_or(UINT32_MAX));
   }
 
+  // A count of 1 to `max`, brought in when it lies outside.
+  uint32_t Clamped(std::string_view key, uint32_t fallback, uint32_t max) const {
+    return std::clamp(Integer(kSettings, key, fallback), 1u, max);
+  }
+
+  int32_t Extent(std::string_view key) const {
+    const uint32_t extent = Integer(kSettings, key, 0);
+    return extent <= static_cast<uint32_t>(kMaxWindowExtent) ? static_cast<int32_t>(extent) : 0;
+  }
+
+  // A list such as "120,80,300". Anything but decimals no larger than a
+  // screen with commas between them makes it the empty list of a layout never
+  // saved: half a layout would be worse than the window's own.
+  std::vector<int32_t> Extents(std::string_view key) const {
+    const std::string text = Text(kSettings, key);
+    std::vector<int32_t> extents;
+    for (std::string_view rest = text; !rest.empty();) {
+      const auto extent = ReadLeadingNumber(rest, &rest, kMaxWindowExtent);
+      if (!extent || (!rest.empty() && rest.front() != ',') || rest == ",") return {};
+      extents.push_back(static_cast<int32_t>(*extent));
+      if (!rest.empty()) rest.remove_prefix(1);
+    }
+    return extents;
+  }
+
   bool Flag(std::string_view key, bool fallback) const {
     return Integer(kSettings, key, fallback) != 0;
   }
@@ -50,6 +75,31 @@ Machine ReadMachine(const Reader& file, size_t index) {
 }
 
 const char* FlagText(bool flag) { return flag ? "1" : "0"; }
+
+std::string ExtentsText(const std::vector<int32_t>& extents) {
+  std::string text;
+  for (const int32_t extent : extents) {
+    if (!text.empty()) text += ',';
+    text += DecimalText(static_cast<uint64_t>(std::max(extent, 0)));
+  }
+  return text;
+}
+
+WindowLayout ReadWindowLayout(const Reader& file) {
+  return {file.Extent("WindowWidth"), file.Extent("WindowHeight"), file.Extents("SplitterSizes"),
+          file.Extents("ColumnWidths")};
+}
+
+// Only a layout that was saved is written: a settings file of a farm never
+// opened in the window keeps no keys of it.
+void WriteWindowLayout(IniDocument& file, const WindowLayout& window) {
+  if (window.Width > 0) file.Set(kSettings, "WindowWidth", DecimalText(window.Width));
+  if (window.Height > 0) file.Set(kSettings, "WindowHeight", DecimalText(window.Height));
+  if (!window.SplitterSizes.empty())
+    file.Set(kSettings, "SplitterSizes", ExtentsText(window.SplitterSizes));
+  if (!window.ColumnWidths.empty())
+    file.Set(kSettings, "ColumnWidths", ExtentsText(window.ColumnWidths));
+}
 
 // No such file: a first start, or a folder that does not exist (yet).
 bool IsMissing(const Result<std::string>& file) {
@@ -79,9 +129,12 @@ void LoadSettingsText(std::string_view text, Model& model) {
   options.AutoRefresh = file.Flag("AutoRefresh", defaults.AutoRefresh);
   options.AutoSubmit = file.Flag("AutoSubmit", defaults.AutoSubmit);
   options.AutoTimerInterval =
-      std::clamp(file.Integer(kSettings, "AutoTimerInterval", defaults.AutoTimerInterval), 1u,
-                 kMaxAutoTimerInterval);
+      file.Clamped("AutoTimerInterval", defaults.AutoTimerInterval, kMaxAutoTimerInterval);
   options.IgnoreErrors = file.Flag("IgnoreErrors", defaults.IgnoreErrors);
+  options.StalledMinutes =
+      file.Clamped("StalledMinutes", defaults.StalledMinutes, kMaxStalledMinutes);
+  options.DryHours = file.Clamped("DryHours", defaults.DryHours, kMaxDryHours);
+  options.Window = ReadWindowLayout(file);
 }
 
 std::string SaveSettingsText(std::string_view old, const Model& model) {
@@ -98,6 +151,9 @@ std::string SaveSettingsText(std::string_view old, const Model& model) {
   file.Set(kSettings, "AutoSubmit", FlagText(options.AutoSubmit));
   file.Set(kSettings, "AutoTimerInterval", DecimalText(options.AutoTimerInterval));
   file.Set(kSettings, "IgnoreErrors", FlagText(options.IgnoreErrors));
+  file.Set(kSettings, "StalledMinutes", DecimalText(options.StalledMinutes));
+  file.Set(kSettings, "DryHours", DecimalText(options.DryHours));
+  WriteWindowLayout(file, options.Window);
   for (size_t i = 0; i < model.Machines.size(); ++i) {
     const Machine& machine = model.Machines[i];
     const std::string section = MachineSection(i);

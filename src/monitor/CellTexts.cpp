@@ -40,12 +40,18 @@ std::string PercentDoneText(const Machine& machine) {
   return FormatGeneral3(done * 100 / whole);
 }
 
-std::string FormatEta(const Machine& machine) {
-  if (machine.Speed == 0) return "Big Crunch";
+std::optional<uint64_t> EtaSeconds(const Machine& machine) {
+  if (machine.Speed == 0) return std::nullopt;
   // In 64 bits: a 32-bit product would wrap for speeds above 4,294,967 kp/s
   // and be 0 for multiples of 2^29.
   const uint64_t pPerSecond = uint64_t{machine.Speed} * 1000;
-  const uint64_t seconds = (machine.Pmax - machine.CurrentP) / pPerSecond;
+  return (machine.Pmax - machine.CurrentP) / pPerSecond;
+}
+
+std::string FormatEta(const Machine& machine) {
+  const std::optional<uint64_t> eta = EtaSeconds(machine);
+  if (!eta) return "Big Crunch";
+  const uint64_t seconds = *eta;
   return DecimalText(seconds / 86400) + "d " + DecimalText(seconds / 3600 % 24) + "h " +
          DecimalText(seconds / 60 % 60) + "m";
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/Machine.h"
@@ -8,6 +10,10 @@
 // %.3g, but with an exponent of a sign and three digits ("5e+003"), in any
 // locale.
 std::string FormatGeneral3(double value);
+
+// How long the machine's current range will last at its present speed, in
+// seconds; none at speed 0, when it never ends.
+std::optional<uint64_t> EtaSeconds(const Machine& machine);
 
 // The texts of the machine list's cells worked out from a machine record.
 std::string SpeedText(const Machine& machine);        // "50 kp/s"

@@ -148,6 +148,19 @@ EqualizeResult DistributeEqualize(const std::vector<EqualizeMachine>& machines,
   return result;
 }
 
+std::optional<uint64_t> SecondsAsQueued(const std::vector<EqualizeMachine>& machines) {
+  uint64_t seconds = 0;
+  for (const EqualizeMachine& machine : machines) {
+    Wide work = machine.Work;
+    for (const Range& range : machine.Queue)
+      if (range.Pmax > range.Pmin) work += Length(range);
+    if (work == 0) continue;
+    if (machine.Speed == 0) return std::nullopt;
+    seconds = std::max(seconds, SecondsToSieve(work, machine.Speed));
+  }
+  return seconds;
+}
+
 void ApplyEqualize(MachineTable& table, const EqualizeResult& result) {
   for (size_t i = 0; i < table.size(); ++i) {
     table[i].QueuedRanges = result.Queues[i];

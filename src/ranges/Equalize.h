@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,12 @@ struct EqualizeResult {
 // own current work, in whole billions; the last gets the rest.
 EqualizeResult DistributeEqualize(const std::vector<EqualizeMachine>& machines,
                                   const EqualizePlan& plan);
+
+// When the last machine will have sieved its current work and its own queue
+// as it stands, at its speed, in seconds: what Equalize would tell if it
+// handed nothing out. None when a machine with work left has speed 0.
+// Reversed ranges count for nothing, as Equalize leaves them out.
+std::optional<uint64_t> SecondsAsQueued(const std::vector<EqualizeMachine>& machines);
 
 // Puts the new queues into the table the machines were copied from, as
 // edits of every queue (each QueueRevision moves).

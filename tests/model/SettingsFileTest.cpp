@@ -45,6 +45,9 @@ Model SampleModel() {
   options.AutoSubmit = true;
   options.AutoTimerInterval = 30;
   options.IgnoreErrors = true;
+  options.StalledMinutes = 45;
+  options.DryHours = 6;
+  options.Window = {1200, 700, {400, 250}, {90, 120, 0, 75}};
   model.Machines = {
       Machine("alpha", "C:\\Sieve\\fact.txt", "C:\\Sieve\\QsvStatus.dat", 1234567890123),
       Machine("", "http://10.1.1.1/fact.txt", "http://10.1.1.1/QsvStatus.dat", 0),
@@ -84,6 +87,8 @@ TEST(SettingsFile, FirstSaveWritesEveryKeyInOrder) {
             "AutoSubmit=0\n"
             "AutoTimerInterval=1440\n"
             "IgnoreErrors=0\n"
+            "StalledMinutes=30\n"
+            "DryHours=24\n"
             "[Machine 0]\n"
             "Name=m\n"
             "FactorPath=f\n"
@@ -115,6 +120,8 @@ TEST(SettingsFile, HandWrittenFileLoadsLikeTheProgramsOwn) {
       "LaunchCopyNewURL=0\r\nCopyNewURL=http://example.org/copy\r\n"
       "SpeedAvgIntervals=12\r\nLogin=0\r\nAutoRefresh=1\r\nAutoSubmit=7\r\n"
       "AutoTimerInterval=30\r\nIgnoreErrors=1\r\n"
+      "StalledMinutes = 45\r\nDryHours=6\r\nWindowWidth=1200\r\nWindowHeight=700\r\n"
+      "SplitterSizes=400,250\r\nColumnWidths=90, 120,0,75\r\n"
       "\r\n"
       "[machine 2]\r\nname=alpha\r\nFactorPath=/srv/b/fact.txt\r\n"
       "StatusPath=/srv/b/QsvStatus.dat\r\nLastOldFactor=18446744073709551615\r\n"
@@ -155,6 +162,57 @@ TEST(SettingsFile, ValuesOutOfRangeAreBroughtIn) {
     const Model model = Loaded("[Settings]\n" + std::string(line) + "\n");
     EXPECT_EQ(model.Options.SpeedAvgIntervals, speedAvgIntervals);
     EXPECT_EQ(model.Options.AutoTimerInterval, autoTimerInterval);
+  }
+}
+
+TEST(SettingsFile, HealthLimitsAreBroughtIntoTheirRange) {
+  struct Case {
+    std::string_view line;
+    uint32_t stalledMinutes, dryHours;
+  };
+  const std::array cases{
+      Case{"StalledMinutes=0", 1, 24},
+      Case{"StalledMinutes=1", 1, 24},
+      Case{"StalledMinutes=10080", 10080, 24},
+      Case{"StalledMinutes=10081", 10080, 24},
+      Case{"StalledMinutes=soon", 1, 24},
+      Case{"DryHours=0", 30, 1},
+      Case{"DryHours=8760", 30, 8760},
+      Case{"DryHours=99999999999", 30, 8760},
+      Case{"DryHours=12h", 30, 12},
+  };
+  for (const auto& [line, stalledMinutes, dryHours] : cases) {
+    SCOPED_TRACE(line);
+    const Model model = Loaded("[Settings]\n" + std::string(line) + "\n");
+    EXPECT_EQ(model.Options.StalledMinutes, stalledMinutes);
+    EXPECT_EQ(model.Options.DryHours, dryHours);
+  }
+}
+
+TEST(SettingsFile, BadWindowLayoutReadsAsNeverSaved) {
+  using Extents = std::vector<int32_t>;
+  struct Case {
+    std::string_view lines;
+    WindowLayout window;
+  };
+  const std::array cases{
+      Case{"WindowWidth=800\nWindowHeight=600", {800, 600, {}, {}}},
+      Case{"WindowWidth=-800\nWindowHeight=wide", {}},
+      Case{"WindowWidth=32767\nWindowHeight=32768", {32767, 0, {}, {}}},
+      Case{"SplitterSizes=300,0,200", {0, 0, Extents{300, 0, 200}, {}}},
+      Case{"SplitterSizes=", {}},
+      Case{"SplitterSizes=300,", {}},
+      Case{"SplitterSizes=,300", {}},
+      Case{"SplitterSizes=300;200", {}},
+      Case{"ColumnWidths=80,-1,90", {}},
+      Case{"ColumnWidths=80,99999,90", {}},
+      Case{"ColumnWidths=80,,90", {}},
+      Case{"ColumnWidths=80 90", {}},
+  };
+  for (const auto& [lines, window] : cases) {
+    SCOPED_TRACE(lines);
+    const Model model = Loaded("[Settings]\n" + std::string(lines) + "\n");
+    EXPECT_EQ(model.Options.Window, window);
   }
 }
 

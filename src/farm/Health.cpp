@@ -1,0 +1,188 @@
+#include "farm/Health.h"
+
+#include <ctime>
+
+#include "model/Numbers.h"
+#include "monitor/CellTexts.h"
+#include "ranges/Equalize.h"
+
+namespace {
+
+std::tm LocalTime(int64_t unixSeconds) {
+  const auto seconds = static_cast<std::time_t>(unixSeconds);
+  std::tm local{};
+  ::localtime_r(&seconds, &local);
+  return local;
+}
+
+std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+// Month names of its own: the C library's follow the locale, which the
+// window takes from the environment, and a line shown to monitoring
+// systems must not change with it.
+std::string DateText(const std::tm& local) {
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  return std::to_string(local.tm_mday) + " " + kMonths[local.tm_mon];
+}
+
+std::string ClockText(const std::tm& local) {
+  return TwoDigits(local.tm_hour) + ":" + TwoDigits(local.tm_min);
+}
+
+// "14:02" on the day of `now`, "9 Dec 14:02" on any other.
+std::string SinceText(int64_t when, int64_t now) {
+  const std::tm local = LocalTime(when);
+  const std::tm today = LocalTime(now);
+  const bool sameDay = local.tm_year == today.tm_year && local.tm_yday == today.tm_yday;
+  return sameDay ? ClockText(local) : DateText(local) + " " + ClockText(local);
+}
+
+// "2d 4h", "3h 10m", "25m": the two largest units are enough for a tooltip.
+std::string DurationText(uint64_t seconds) {
+  const uint64_t days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60;
+  if (days > 0) return DecimalText(days) + "d " + DecimalText(hours) + "h";
+  if (hours > 0) return DecimalText(hours) + "h " + DecimalText(minutes) + "m";
+  return DecimalText(minutes) + "m";
+}
+
+std::string QueueText(const Machine& machine) {
+  const size_t ranges = machine.QueuedRanges.size();
+  if (ranges == 0) return "queue empty";
+  return DecimalText(ranges) + (ranges == 1 ? " range queued" : " ranges queued");
+}
+
+std::string RangeEndText(const std::optional<uint64_t>& eta) {
+  return eta ? "range ends in " + DurationText(*eta) : "speed 0: range end unknown";
+}
+
+const std::string* ReadError(const Machine& machine) {
+  for (const std::string* error : {&machine.StatusError, &machine.FactorError, &machine.QueueError})
+    if (!error->empty()) return error;
+  return nullptr;
+}
+
+bool IsFinished(const Machine& machine) {
+  return machine.Done || (machine.Pmax > 0 && machine.CurrentP >= machine.Pmax);
+}
+
+// When the status file last changed, as far as anything tells.
+std::optional<int64_t> LastChange(const Machine& machine) {
+  if (machine.StatusModified) return machine.StatusModified;
+  if (machine.PositionSince != 0) return machine.PositionSince;
+  return std::nullopt;
+}
+
+}  // namespace
+
+const char* HealthName(HealthState state) {
+  switch (state) {
+    case HealthState::Working:
+      return "working";
+    case HealthState::RunningDry:
+      return "running dry";
+    case HealthState::Stalled:
+      return "stalled";
+    case HealthState::Finished:
+      return "finished";
+    case HealthState::Unreachable:
+      return "unreachable";
+  }
+  return "working";
+}
+
+MachineHealth HealthOf(const Machine& machine, const Settings& options, int64_t now) {
+  const bool queueEmpty = machine.QueuedRanges.empty();
+  if (const std::string* error = ReadError(machine))
+    return {HealthState::Unreachable, queueEmpty, *error};
+  if (IsFinished(machine))
+    return {HealthState::Finished, queueEmpty, "finished; " + QueueText(machine)};
+
+  const std::optional<int64_t> changed = LastChange(machine);
+  if (changed && now - *changed >= int64_t{options.StalledMinutes} * 60)
+    return {HealthState::Stalled, queueEmpty, "no progress since " + SinceText(*changed, now)};
+
+  const std::optional<uint64_t> eta = EtaSeconds(machine);
+  if (queueEmpty && eta && *eta <= uint64_t{options.DryHours} * 3600)
+    return {HealthState::RunningDry, queueEmpty, "queue empty; " + RangeEndText(eta)};
+  return {HealthState::Working, queueEmpty, RangeEndText(eta) + "; " + QueueText(machine)};
+}
+
+std::vector<MachineHealth> FarmHealth(const Model& model, int64_t now) {
+  std::vector<MachineHealth> health;
+  health.reserve(model.Machines.size());
+  for (const Machine& machine : model.Machines)
+    health.push_back(HealthOf(machine, model.Options, now));
+  return health;
+}
+
+FarmSummary SummarizeFarm(const Model& model, int64_t now) {
+  FarmSummary summary;
+  for (const MachineHealth& health : FarmHealth(model, now)) {
+    switch (health.State) {
+      case HealthState::Working:
+        ++summary.Working;
+        break;
+      case HealthState::RunningDry:
+        ++summary.RunningDry;
+        break;
+      case HealthState::Stalled:
+        ++summary.Stalled;
+        break;
+      case HealthState::Finished:
+        ++summary.Finished;
+        break;
+      case HealthState::Unreachable:
+        ++summary.Unreachable;
+        break;
+    }
+  }
+  for (const Machine& machine : model.Machines) summary.Speed += machine.Speed;
+  summary.NewFactors = model.NewFactorCount;
+  if (const auto seconds = SecondsAsQueued(EqualizeMachines(model.Machines)))
+    summary.DoneAt = now + static_cast<int64_t>(*seconds);
+  return summary;
+}
+
+std::string SummaryText(const FarmSummary& summary) {
+  const auto count = [](int32_t machines, const char* state) {
+    return std::to_string(machines) + " " + state;
+  };
+  const std::string farmEnd = summary.DoneAt ? "farm done " + DateText(LocalTime(*summary.DoneAt)) +
+                                                   " " + ClockText(LocalTime(*summary.DoneAt))
+                                             : "farm end unknown";
+  return count(summary.Working, "working") + ", " + count(summary.RunningDry, "running dry") +
+         ", " + count(summary.Finished, "finished") + ", " + count(summary.Stalled, "stalled") +
+         ", " + count(summary.Unreachable, "unreachable") + "; " + DecimalText(summary.Speed) +
+         " kp/s; " +
+         count(summary.NewFactors, summary.NewFactors == 1 ? "new factor" : "new factors") + "; " +
+         farmEnd;
+}
+
+std::string WarningText(const Machine& machine, const MachineHealth& health) {
+  return machine.Name + " " + HealthName(health.State) + ": " + health.Detail;
+}
+
+bool Warns(HealthState state) {
+  return state == HealthState::Stalled || state == HealthState::Unreachable ||
+         state == HealthState::RunningDry;
+}
+
+std::vector<std::string> NewWarnings(const std::vector<HealthState>& shown,
+                                     const MachineTable& machines,
+                                     const std::vector<MachineHealth>& health) {
+  std::vector<std::string> warnings;
+  for (size_t i = 0; i < machines.size() && i < health.size(); ++i) {
+    const HealthState state = health[i].State;
+    if (Warns(state) && (i >= shown.size() || shown[i] != state))
+      warnings.push_back(WarningText(machines[i], health[i]));
+  }
+  return warnings;
+}
+
+std::vector<HealthState> StatesOf(const std::vector<MachineHealth>& health) {
+  std::vector<HealthState> states;
+  states.reserve(health.size());
+  for (const MachineHealth& machine : health) states.push_back(machine.State);
+  return states;
+}

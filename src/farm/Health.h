@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/Machine.h"
+#include "model/Model.h"
+#include "model/Settings.h"
+
+// How a machine is doing, worked out from what the last refresh read alone.
+// `now` is always passed in, in Unix seconds, so that the same table gives
+// the same health on any clock; times are shown in the local time zone.
+//
+// The first state that applies is the machine's:
+//  1. Unreachable: its status or factor file, or a queue file that exists,
+//     could not be read.
+//  2. Finished: the status file says Done, or the position has reached a
+//     bound above 0 (CurrentP >= Pmax > 0).
+//  3. Stalled: the status file last changed StalledMinutes or more before
+//     now. It changed when it was last modified (StatusModified), or, where
+//     no time is told, when the position was first read where it is now
+//     (PositionSince). A machine never read has no such time: not stalled.
+//  4. Running dry: the queue is empty and the current range, at the present
+//     speed, ends within DryHours (its end exactly DryHours away included).
+//     A machine with speed 0 has no end in sight: it does not run dry.
+//  5. Working: everything else.
+enum class HealthState { Working, RunningDry, Stalled, Finished, Unreachable };
+
+// "working", "running dry", "stalled", "finished", "unreachable".
+const char* HealthName(HealthState state);
+
+struct MachineHealth {
+  HealthState State = HealthState::Working;
+  bool QueueEmpty = true;  // nothing in its queue: a finished machine is idle
+  // The explanation for people, for the row's tooltip: "no progress since
+  // 14:02", "queue empty; range ends in 3h 10m", the read error, "finished;
+  // 2 ranges queued", "range ends in 2d 4h; 1 range queued".
+  std::string Detail;
+
+  friend bool operator==(const MachineHealth&, const MachineHealth&) = default;
+};
+
+MachineHealth HealthOf(const Machine& machine, const Settings& options, int64_t now);
+
+// HealthOf every machine, in table order.
+std::vector<MachineHealth> FarmHealth(const Model& model, int64_t now);
+
+// The farm in one line.
+struct FarmSummary {
+  int32_t Working = 0;
+  int32_t RunningDry = 0;
+  int32_t Stalled = 0;
+  int32_t Finished = 0;
+  int32_t Unreachable = 0;
+  uint64_t Speed = 0;  // kp/s, of every machine together
+  int32_t NewFactors = 0;
+  // When the last machine will have sieved its current range and its own
+  // queue at its present speed, in Unix seconds; none when a machine with
+  // work left has speed 0.
+  std::optional<int64_t> DoneAt;
+
+  friend bool operator==(const FarmSummary&, const FarmSummary&) = default;
+};
+
+FarmSummary SummarizeFarm(const Model& model, int64_t now);
+
+// "5 working, 1 running dry, 1 finished, 1 stalled, 0 unreachable; 1234 kp/s;
+// 17 new factors; farm done 12 Dec 14:02" ("farm end unknown" without DoneAt).
+std::string SummaryText(const FarmSummary& summary);
+
+// The warning of a machine in a warning state: "box3 stalled: no progress
+// since 14:02", "box4 unreachable: <why>", "box5 running dry: queue empty;
+// range ends in 3h 10m".
+std::string WarningText(const Machine& machine, const MachineHealth& health);
+
+// True for the states a person is warned of: stalled, unreachable, running dry.
+bool Warns(HealthState state);
+
+// The warnings of the machines that have just entered a warning state, in
+// table order: those whose state in `shown` (the states of the last call,
+// by index) was another. A machine beyond the end of `shown` had none, so
+// that a warning state warns at its first sight. Staying in a state never
+// warns again; leaving it and coming back does.
+std::vector<std::string> NewWarnings(const std::vector<HealthState>& shown,
+                                     const MachineTable& machines,
+                                     const std::vector<MachineHealth>& health);
+
+// The states of `health`, to pass as `shown` next time.
+std::vector<HealthState> StatesOf(const std::vector<MachineHealth>& health);
