@@ -2,6 +2,8 @@
 
 #include <QBoxLayout>
 #include <QClipboard>
+#include <QDateTime>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -26,12 +29,15 @@
 #include "ui/DialogUnits.h"
 #include "ui/FactorPane.h"
 #include "ui/MachineListModel.h"
+#include "ui/PercentBarDelegate.h"
 #include "ui/Prompter.h"
 #include "ui/SelectionLook.h"
 
 namespace {
 
 const QString kMarkAsOldCaption = QStringLiteral("Mark new factors as old");
+const QString kWarnedPrefix = QStringLiteral("(!) ");
+constexpr int kPercentDoneColumn = 5;
 
 // Set where the window opens on the demo farm, which it must say it is.
 bool IsDemoFarm() { return qEnvironmentVariable("QUILLSTRAND_DEMO") == "1"; }
@@ -42,7 +48,8 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
     : QDialog(parent),
       session_(session),
       prompter_(prompter),
-      machines_(new MachineListModel(this)) {
+      machines_(new MachineListModel(this)),
+      clock_([] { return QDateTime::currentSecsSinceEpoch(); }) {
   setObjectName("mainWindow");
   setWindowTitle(QString::fromLatin1(kAppName) + ' ' + QString::fromLatin1(kVersion) +
                  (IsDemoFarm() ? QStringLiteral(" — demo farm") : QString()));
@@ -76,10 +83,8 @@ void CQuillstrandDlg::layOut() {
     layout->addWidget(note);
     layout->addSpacing(units.y(4));
   }
-  layout->addLayout(makeMachineHeader());
-  layout->addSpacing(units.y(1));
   // The template's proportions: 69 units of list over 279 of panes.
-  layout->addWidget(makeMachineList(), 69);
+  layout->addWidget(makeMachineArea(), 69);
   layout->addSpacing(units.y(4));
   layout->addLayout(makeFactorPanes(), 279);
   resize(units.size(557, 404));
@@ -133,6 +138,24 @@ QBoxLayout* CQuillstrandDlg::makeButtonRow() {
   return row;
 }
 
+// The machine list, with its header above and the farm's summary below.
+QWidget* CQuillstrandDlg::makeMachineArea() {
+  const DialogUnits units(font());
+  auto* area = new QWidget(this);
+  area->setObjectName("machineArea");
+  auto* layout = new QVBoxLayout(area);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addLayout(makeMachineHeader());
+  layout->addSpacing(units.y(1));
+  layout->addWidget(makeMachineList(), 1);
+  layout->addSpacing(units.y(1));
+  farmSummary_ = new QLabel(this);
+  farmSummary_->setObjectName("farmSummary");
+  layout->addWidget(farmSummary_);
+  return area;
+}
+
 QBoxLayout* CQuillstrandDlg::makeMachineHeader() {
   auto* header = new QHBoxLayout;
   header->addWidget(new QLabel("Machines", this));
@@ -156,6 +179,8 @@ QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   machineList_->header()->setSectionsMovable(false);
   machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  machineList_->setItemDelegateForColumn(kPercentDoneColumn,
+                                         new PercentBarDelegate(machineList_));
   KeepSelectionVisible(machineList_);
   makeEmptyListHint();
   // Enter is left to the window, whose default button refreshes.
@@ -207,15 +232,23 @@ void CQuillstrandDlg::sizeColumns() {
 
 void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::refreshStarted, this, [this](int machines) {
-    machines_->setRows(session_.machineRows());
+    machines_->setRows(session_.machineRows(), farmHealth());
     showRefreshProgress(0, machines);
     waitingTicker_->start();
   });
   connect(&session_, &FarmSession::refreshProgress, this, &CQuillstrandDlg::showRefreshProgress);
-  connect(&session_, &FarmSession::machineChanged, this,
-          [this](int row) { machines_->setRow(row, session_.machineRow(row)); });
-  connect(&session_, &FarmSession::refreshed, this, &CQuillstrandDlg::showRefresh);
-  connect(&session_, &FarmSession::tableReplaced, this, &CQuillstrandDlg::showRefresh);
+  connect(&session_, &FarmSession::machineChanged, this, [this](int row) {
+    showRow(row);
+    summaryChanged();
+  });
+  connect(&session_, &FarmSession::refreshed, this, [this] {
+    showRefresh();
+    warnOfNewStates();
+  });
+  connect(&session_, &FarmSession::tableReplaced, this, [this] {
+    machines_->forgetHealth();
+    showRefresh();
+  });
   connect(&session_, &FarmSession::activityChanged, this, &CQuillstrandDlg::showActivity);
   connect(&session_, &FarmSession::problem, this,
           [this](const QString& text) { prompter_.warn(this, text); });
@@ -233,14 +266,79 @@ void CQuillstrandDlg::showRefreshProgress(int read, int machines) {
 void CQuillstrandDlg::showRefresh() {
   waitingTicker_->stop();
   refreshState_->clear();
-  machines_->setRows(session_.machineRows());
+  machines_->setRows(session_.machineRows(), farmHealth());
+  showSummary();
   showFactors();
 }
 
 void CQuillstrandDlg::showWaitingRows() {
   for (int row = 0; row < machines_->rowCount(); ++row) {
-    if (machines_->waiting(row)) machines_->setRow(row, session_.machineRow(row));
+    if (machines_->waiting(row)) showRow(row);
   }
+}
+
+void CQuillstrandDlg::showRow(int row) {
+  const Model& model = session_.model();
+  machines_->setRow(row, session_.machineRow(row),
+                    HealthOf(model.Machines[static_cast<size_t>(row)], model.Options, clock_()));
+}
+
+std::vector<MachineHealth> CQuillstrandDlg::farmHealth() const {
+  return FarmHealth(session_.model(), clock_());
+}
+
+void CQuillstrandDlg::summaryChanged() {
+  // As with the panes, once for all machines read in the same turn of the
+  // event loop: the summary goes through the whole farm.
+  if (std::exchange(summaryPending_, true)) return;
+  QTimer::singleShot(0, this, [this] {
+    summaryPending_ = false;
+    showSummary();
+  });
+}
+
+void CQuillstrandDlg::showSummary() {
+  farmSummary_->setText(
+      QString::fromStdString(SummaryText(SummarizeFarm(session_.model(), clock_()))));
+}
+
+void CQuillstrandDlg::warnOfNewStates() {
+  const MachineTable& machines = session_.model().Machines;
+  std::vector<HealthState> shown;
+  for (const Machine& machine : machines) {
+    const auto seen = warnedStates_.find(machine.Name);
+    // A machine not seen before had no warning state: it warns at first sight.
+    shown.push_back(seen == warnedStates_.end() ? HealthState::Working : seen->second);
+  }
+  const std::vector<MachineHealth> health = farmHealth();
+  const std::vector<std::string> warnings = NewWarnings(shown, machines, health);
+  warnedStates_.clear();
+  for (size_t machine = 0; machine < machines.size(); ++machine)
+    warnedStates_[machines[machine].Name] = health[machine].State;
+  if (!warnings.empty()) warn(warnings);
+}
+
+void CQuillstrandDlg::warn(const std::vector<std::string>& lines) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!windowTitle().startsWith(kWarnedPrefix)) setWindowTitle(kWarnedPrefix + windowTitle());
+    return;
+  }
+  if (!tray_) {
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip(QString::fromLatin1(kAppName));
+    tray_->show();
+  }
+  QStringList text;
+  for (const std::string& line : lines) text << QString::fromStdString(line);
+  tray_->showMessage(QString::fromLatin1(kAppName), text.join('\n'), QSystemTrayIcon::Warning);
+}
+
+void CQuillstrandDlg::changeEvent(QEvent* event) {
+  // The user has looked: the window has nothing more to say.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+      windowTitle().startsWith(kWarnedPrefix))
+    setWindowTitle(windowTitle().mid(kWarnedPrefix.size()));
+  QDialog::changeEvent(event);
 }
 
 void CQuillstrandDlg::factorsChanged() {

@@ -2,7 +2,13 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
 
+#include "farm/Health.h"
 #include "model/Result.h"
 
 class AutoTimer;
@@ -15,13 +21,17 @@ class QBoxLayout;
 class QItemSelection;
 class QLabel;
 class QPushButton;
+class QSystemTrayIcon;
 class QTimer;
 class QTreeView;
 
 // The main window: seven buttons, the machine list, and the "All factors"
 // and "New factors" panes, showing what the session holds and following it
 // as machines are read; it saves the settings when it is closed, by Escape,
-// the close box or the window manager.
+// the close box or the window manager. Under the list a line sums the farm
+// up; a machine that stalls, becomes unreachable or runs dry is told of
+// once, by a tray notification, or where there is no tray by "(!)" before
+// the window's title until the window is next activated.
 class CQuillstrandDlg : public QDialog {
   Q_OBJECT
 
@@ -31,10 +41,18 @@ class CQuillstrandDlg : public QDialog {
   void reject() override;
   // Stops the automation timer, then starts it anew if AutoRefresh is on.
   void RearmAutoTimer();
+  // What the machines' health is judged at, in Unix seconds; the wall clock
+  // unless a test sets another.
+  using Clock = std::function<int64_t()>;
+  void setClock(Clock clock) { clock_ = std::move(clock); }
+
+ protected:
+  void changeEvent(QEvent* event) override;
 
  private:
   void layOut();
   QBoxLayout* makeButtonRow();
+  QWidget* makeMachineArea();
   QBoxLayout* makeMachineHeader();
   QTreeView* makeMachineList();
   QLayout* makeFactorPanes();
@@ -46,6 +64,12 @@ class CQuillstrandDlg : public QDialog {
   void showRefreshProgress(int read, int machines);
   void showRefresh();
   void showWaitingRows();
+  void showRow(int row);
+  std::vector<MachineHealth> farmHealth() const;
+  void summaryChanged();
+  void showSummary();
+  void warnOfNewStates();
+  void warn(const std::vector<std::string>& lines);
   void factorsChanged();
   void showFactors();
   void selectionChanged(const QItemSelection& selected);
@@ -75,10 +99,17 @@ class CQuillstrandDlg : public QDialog {
   QLabel* emptyListHint_ = nullptr;
   QLabel* refreshState_ = nullptr;
   QTreeView* machineList_ = nullptr;
+  QLabel* farmSummary_ = nullptr;
   QLabel* newFactorsLabel_ = nullptr;
   FactorPane* allFactors_ = nullptr;
   FactorPane* newFactors_ = nullptr;
   QTimer* waitingTicker_ = nullptr;
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;
+  bool summaryPending_ = false;
+  Clock clock_;
+  // Each machine's state as the last warnings saw it, by name, which
+  // survives the table being replaced.
+  std::map<std::string, HealthState> warnedStates_;
+  QSystemTrayIcon* tray_ = nullptr;  // made at the first warning
 };

@@ -1,20 +1,62 @@
 #include "ui/MachineListModel.h"
 
 #include <QApplication>
+#include <QBrush>
 #include <QFont>
 #include <QPalette>
-#include <QStyle>
+#include <QStringList>
+#include <array>
 
-void MachineListModel::setRows(std::vector<MachineListRow> rows) {
+#include "ui/HealthLook.h"
+
+namespace {
+
+// What each column means, for its header's tooltip.
+constexpr std::array<const char*, kMachineColumnCount> kColumnMeanings{{
+    "Name: the machine's name",
+    "Total factors: factor lines in the machine's factor file",
+    "pmin: where the current range begins",
+    "pmax: where the current range ends",
+    "Current p: how far the machine has sieved its current range, or Done",
+    "% done: the share of the current range sieved",
+    "Speed: the machine's own rates over its last reporting intervals, on average",
+    "ETA: time left to the end of the current range at this speed",
+    "Factors: factors found in the current range",
+    "Density: factors per billion p sieved in the current range",
+    "Next range (G): the first queued range, in billions of p",
+}};
+
+// Every column but the name holds a number or a range of numbers, whose
+// digits line up when they are right-aligned.
+Qt::Alignment ColumnAlignment(int column) {
+  return (column == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
+}
+
+}  // namespace
+
+void MachineListModel::setRows(std::vector<MachineListRow> rows,
+                               const std::vector<MachineHealth>& health) {
   beginResetModel();
+  std::vector<std::optional<MachineHealth>> shown(rows.size());
+  for (size_t row = 0; row < rows.size(); ++row)
+    shown[row] = shownHealth(row, rows[row], health[row]);
   rows_ = std::move(rows);
+  health_ = std::move(shown);
   endResetModel();
 }
 
-void MachineListModel::setRow(int row, MachineListRow cells) {
+void MachineListModel::setRow(int row, MachineListRow cells, const MachineHealth& health) {
   if (row < 0 || row >= rowCount()) return;
-  rows_[static_cast<size_t>(row)] = std::move(cells);
-  emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+  const auto index = static_cast<size_t>(row);
+  health_[index] = shownHealth(index, cells, health);
+  rows_[index] = std::move(cells);
+  emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
+}
+
+std::optional<MachineHealth> MachineListModel::shownHealth(size_t row, const MachineListRow& cells,
+                                                           const MachineHealth& health) const {
+  if (!cells.waiting) return health;
+  return row < health_.size() ? health_[row] : std::nullopt;
 }
 
 int MachineListModel::rowCount(const QModelIndex& parent) const {
@@ -28,11 +70,14 @@ int MachineListModel::columnCount(const QModelIndex& parent) const {
 QVariant MachineListModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   const MachineListRow& row = rows_[static_cast<size_t>(index.row())];
+  const std::optional<MachineHealth>& health = health_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
       return row.cells[static_cast<size_t>(index.column())];
+    case Qt::TextAlignmentRole:
+      return static_cast<int>(ColumnAlignment(index.column()));
     case Qt::ToolTipRole:
-      return row.toolTip.isEmpty() ? QVariant() : row.toolTip;
+      return toolTip(static_cast<size_t>(index.row()));
     case Qt::FontRole: {
       if (!row.waiting) return {};
       QFont font;
@@ -40,19 +85,43 @@ QVariant MachineListModel::data(const QModelIndex& index, int role) const {
       return font;
     }
     case Qt::ForegroundRole:
-      if (!row.unreadable) return {};
-      return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+      if (row.unreadable)
+        return QBrush(HealthColour(HealthState::Unreachable, QApplication::palette()));
+      if (!health || health->State == HealthState::Working) return {};
+      return QBrush(HealthColour(health->State, QApplication::palette()));
     case Qt::DecorationRole:
-      if (!row.unreadable || index.column() != 0) return {};
-      return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+      if (index.column() != 0) return {};
+      if (row.unreadable) return HealthIcon(HealthState::Unreachable);
+      return health ? HealthIcon(health->State) : QVariant();
     default:
       return {};
   }
 }
 
+QVariant MachineListModel::toolTip(size_t row) const {
+  QStringList lines;
+  if (!rows_[row].toolTip.isEmpty()) lines << rows_[row].toolTip;
+  // An unreachable machine's explanation is its read errors, which the
+  // row's own lines tell already, file by file.
+  const std::optional<MachineHealth>& health = health_[row];
+  if (health && health->State != HealthState::Unreachable)
+    lines << QString::fromStdString(health->Detail);
+  return lines.isEmpty() ? QVariant() : lines.join('\n');
+}
+
 QVariant MachineListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+  if (orientation != Qt::Horizontal || section < 0 ||
       section >= static_cast<int>(kMachineColumnCount))
     return {};
-  return QString::fromLatin1(kMachineColumns[static_cast<size_t>(section)].header);
+  const auto column = static_cast<size_t>(section);
+  switch (role) {
+    case Qt::DisplayRole:
+      return QString::fromLatin1(kMachineColumns[column].header);
+    case Qt::ToolTipRole:
+      return QString::fromLatin1(kColumnMeanings[column]);
+    case Qt::TextAlignmentRole:
+      return static_cast<int>(ColumnAlignment(section));
+    default:
+      return {};
+  }
 }

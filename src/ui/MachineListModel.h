@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <optional>
 #include <vector>
 
+#include "farm/Health.h"
 #include "session/MachineListRow.h"
 
 // The machine list: one row per machine in table order, never sorted. The
@@ -11,14 +13,20 @@
 // one per row; in between, each row changes as its machine is read.
 // A row still waited for is drawn in italics, one whose files could not be
 // read in the palette's muted text colour, with a warning sign by its name.
+// A row's health shows as an icon by its name, a text colour and the last
+// line of its tooltip; a row waited for keeps the health of its last read,
+// and one never read has none.
 class MachineListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  void setRows(std::vector<MachineListRow> rows);
-  void setRow(int row, MachineListRow cells);
+  // `health` holds the health of every row's machine, by row.
+  void setRows(std::vector<MachineListRow> rows, const std::vector<MachineHealth>& health);
+  void setRow(int row, MachineListRow cells, const MachineHealth& health);
+  // The rows' next machines are others: none keeps its health while waited for.
+  void forgetHealth() { health_.clear(); }
   bool waiting(int row) const { return rows_[static_cast<size_t>(row)].waiting; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -27,5 +35,10 @@ class MachineListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
+  std::optional<MachineHealth> shownHealth(size_t row, const MachineListRow& cells,
+                                           const MachineHealth& health) const;
+  QVariant toolTip(size_t row) const;
+
   std::vector<MachineListRow> rows_;
+  std::vector<std::optional<MachineHealth>> health_;  // by row, as shown
 };

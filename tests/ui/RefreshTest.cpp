@@ -134,7 +134,9 @@ class RefreshTest : public QObject {
     OpenWindow open(farm.writeSettings(), prompter_, ImpatientFetcher());
     QVERIFY(open.settle());
     const QAbstractItemModel* rows = open.find<QTreeView>("machineList")->model();
-    QVERIFY(rows->index(0, 0).data(Qt::ToolTipRole).isNull());
+    // A readable row's tooltip tells its health alone.
+    QCOMPARE(rows->index(0, 0).data(Qt::ToolTipRole).toString(),
+             QString("range ends in 20d 20h; queue empty"));
     QCOMPARE(rows->index(1, 0).data().toString(), QString("unreadable"));
     const QStringList lines = rows->index(1, 5).data(Qt::ToolTipRole).toString().split('\n');
     QCOMPARE(lines.size(), lineStarts.size());

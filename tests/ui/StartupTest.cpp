@@ -81,7 +81,8 @@ class StartupTest : public QObject {
       for (size_t column = 0; column < kMachineColumnCount; ++column)
         QCOMPARE(rows->index(row, static_cast<int>(column)).data().toString(),
                  QString::fromStdString(texts[column]));
-      QVERIFY(rows->index(row, 0).data(Qt::ToolTipRole).isNull());
+      QCOMPARE(rows->index(row, 0).data(Qt::ToolTipRole).toString(),
+               QString("range ends in 20d 20h; queue empty"));
     }
     QCOMPARE(rows->index(2, 0).data().toString(), QString("gamma"));
     QCOMPARE(rows->index(0, 6).data().toString(), QString("50 kp/s"));

@@ -1,0 +1,358 @@
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QHeaderView>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTreeView>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "ScriptedPrompter.h"
+#include "WindowFixture.h"
+#include "monitor/MachineRow.h"
+#include "support/GateFetcher.h"
+#include "ui/PercentBarDelegate.h"
+
+namespace {
+
+// 1 March 2027, 12:00 UTC: the window's clock in every test here.
+constexpr int64_t kNow = 1803902400;
+
+enum Row { kWorking, kRunningDry, kFinished, kStalled, kUnreachable, kRows };
+
+void SetModified(const std::string& path, int64_t when) {
+  QFile file(QString::fromStdString(path));
+  QVERIFY(file.open(QIODevice::ReadWrite));
+  QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(when), QFileDevice::FileModificationTime));
+}
+
+// A machine in each state, in the order of Row, at kNow: a long range at
+// 50 kp/s, a range that ends in 5h 33m with nothing queued, a finished one
+// with two ranges queued, the long range's file untouched for two hours,
+// and files that do not exist. The working machine has one new factor.
+struct HealthFarm {
+  static constexpr char kLongRange[] =
+      "pmax=200000000000\npmin=100000000000 : 40 kp/s\npmin=110000000000 : 60 kp/s\n";
+
+  HealthFarm() {
+    farm.addLocal("working", kLongRange, FactorLines({100000000003}));
+    farm.addLocal("running-dry",
+                  "pmax=200000000000\npmin=190000000000 : 50 kp/s\npmin=199000000000 : 50 kp/s\n",
+                  "");
+    farm.addLocal("finished",
+                  "pmax=200000000000\npmin=190000000000 : 50 kp/s\npmin=200000000000 : 50 kp/s\n"
+                  "Done\n",
+                  "");
+    farm.dir().write(
+        "finished/nextrange.txt",
+        "pmin=300000000000\npmax=310000000000\npmin=310000000000\npmax=320000000000\n");
+    farm.addLocal("stalled", kLongRange, "");
+    farm.addRemote("unreachable", "/nonexistent/QsvStatus.dat", "/nonexistent/fact.txt");
+    settingsPath = farm.writeSettings();
+    for (const char* name : {"working", "running-dry", "finished"})
+      SetModified(statusPath(name), kNow - 60);
+    SetModified(statusPath("stalled"), kNow - 2 * 3600);
+  }
+
+  std::string statusPath(const char* name) const {
+    return farm.dir().file(std::string(name) + "/QsvStatus.dat");
+  }
+
+  TestFarm farm;
+  std::string settingsPath;
+};
+
+// The window over a farm, judging health at kNow.
+struct ClockedWindow : OpenWindow {
+  ClockedWindow(const std::string& settingsPath, Prompter& prompter,
+                std::shared_ptr<const Fetcher> fetcher = std::make_shared<CurlFetcher>())
+      : OpenWindow(settingsPath, prompter, std::move(fetcher)) {
+    // Before the event loop turns: no machine has been read yet.
+    window.setClock([] { return kNow; });
+  }
+
+  const QAbstractItemModel* rows() const { return find<QTreeView>("machineList")->model(); }
+  QVariant cell(int row, int column, int role) const {
+    return rows()->index(row, column).data(role);
+  }
+  bool refreshed() {
+    session.refresh();
+    return settle();
+  }
+};
+
+QImage IconImage(const QVariant& icon) { return icon.value<QIcon>().pixmap(16).toImage(); }
+
+// The contrast ratio of two colours as accessibility guidelines define it:
+// from 1 (none) to 21 (black on white).
+double Contrast(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& colour) {
+    const auto linear = [](double channel) {
+      return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+  };
+  const double lighter = std::max(luminance(a), luminance(b));
+  const double darker = std::min(luminance(a), luminance(b));
+  return (lighter + 0.05) / (darker + 0.05);
+}
+
+QPalette DarkPalette() {
+  QPalette palette;
+  palette.setColor(QPalette::Window, QColor(53, 53, 53));
+  palette.setColor(QPalette::WindowText, Qt::white);
+  palette.setColor(QPalette::Base, QColor(35, 35, 35));
+  palette.setColor(QPalette::Text, Qt::white);
+  palette.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
+  palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  palette.setColor(QPalette::HighlightedText, QColor(35, 35, 35));
+  return palette;
+}
+
+}  // namespace
+
+// Each machine's health in the machine list, the farm's summary under it,
+// and the "(!)" in the title when a machine starts to need someone.
+class FarmHealthTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    // Times in tooltips are local: here, UTC wherever the test runs.
+    qputenv("TZ", "UTC");
+    tzset();
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+      QSKIP("a tray takes the warnings that the title shows here");
+  }
+  void cleanup() {
+    prompter_.reset();
+    QApplication::setPalette(QApplication::style()->standardPalette());
+  }
+
+  void rowToolTipExplainsItsHealth_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("toolTip");
+    QTest::newRow("working") << int{kWorking} << "range ends in 20d 20h; queue empty";
+    QTest::newRow("running dry") << int{kRunningDry} << "queue empty; range ends in 5h 33m";
+    QTest::newRow("finished") << int{kFinished} << "finished; 2 ranges queued";
+    QTest::newRow("stalled") << int{kStalled} << "no progress since 10:00";
+    QTest::newRow("unreachable")
+        << int{kUnreachable}
+        << "status file: /nonexistent/QsvStatus.dat: No such file or directory\n"
+           "factor file: /nonexistent/fact.txt: No such file or directory";
+  }
+  void rowToolTipExplainsItsHealth() {
+    QFETCH(int, row);
+    QFETCH(QString, toolTip);
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    for (int column : {0, 5, 10})
+      QCOMPARE(open.cell(row, column, Qt::ToolTipRole).toString(), toolTip);
+  }
+
+  void eachHealthHasItsOwnIcon() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    for (int row = 0; row < kRows; ++row) {
+      QVERIFY(!IconImage(open.cell(row, 0, Qt::DecorationRole)).isNull());
+      QVERIFY(open.cell(row, 1, Qt::DecorationRole).isNull());
+      for (int other = 0; other < row; ++other)
+        QVERIFY2(IconImage(open.cell(row, 0, Qt::DecorationRole)) !=
+                     IconImage(open.cell(other, 0, Qt::DecorationRole)),
+                 qPrintable(QString("rows %1 and %2").arg(other).arg(row)));
+    }
+  }
+
+  void healthColoursReadWellInLightAndDark_data() {
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QStyleFactory::create("Fusion")->standardPalette();
+    QTest::newRow("dark") << DarkPalette();
+  }
+  void healthColoursReadWellInLightAndDark() {
+    QFETCH(QPalette, palette);
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    QApplication::setPalette(palette);
+    // A working machine looks as any text does.
+    QVERIFY(open.cell(kWorking, 3, Qt::ForegroundRole).isNull());
+    const QColor base = palette.color(QPalette::Base);
+    std::vector<QColor> colours;
+    for (const int row : {kRunningDry, kFinished, kStalled}) {
+      const QColor colour = open.cell(row, 3, Qt::ForegroundRole).value<QBrush>().color();
+      QVERIFY2(Contrast(colour, base) >= 4.5,
+               qPrintable(QString("row %1: %2 on %3").arg(row).arg(colour.name(), base.name())));
+      QVERIFY(colour != palette.color(QPalette::Text));
+      for (const QColor& other : colours) QVERIFY(colour != other);
+      colours.push_back(colour);
+    }
+    // An unreachable machine keeps the muted look of an unreadable row.
+    QCOMPARE(open.cell(kUnreachable, 3, Qt::ForegroundRole).value<QBrush>().color(),
+             palette.color(QPalette::Disabled, QPalette::Text));
+  }
+
+  void summaryLineCountsTheFarm() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    const QString summary = open.find<QLabel>("farmSummary")->text();
+    QVERIFY2(summary.startsWith("1 working, 1 running dry, 1 finished, 1 stalled, 1 unreachable; "
+                                "200 kp/s; 1 new factor; farm done "),
+             qPrintable(summary));
+
+    SetModified(farm.statusPath("stalled"), kNow);
+    QVERIFY(open.refreshed());
+    QVERIFY2(open.find<QLabel>("farmSummary")->text().startsWith("2 working, 1 running dry, "),
+             qPrintable(open.find<QLabel>("farmSummary")->text()));
+  }
+
+  void rowWaitedForKeepsTheLookOfItsLastRead() {
+    auto fetcher = std::make_shared<GateFetcher>();
+    fetcher->serve("http://dry/QsvStatus.dat", "pmax=200000000000\npmin=199000000000 : 50 kp/s\n");
+    fetcher->serve("http://dry/fact.txt", "");
+    TestFarm farm;
+    farm.addRemote("dry", "http://dry/QsvStatus.dat", "http://dry/fact.txt");
+    fetcher->holdNext("http://dry/QsvStatus.dat");
+    // On the wall clock, which the refresh also notes when a position moved.
+    OpenWindow open(farm.writeSettings(), prompter_, fetcher);
+    const auto cell = [&](int role) {
+      return open.find<QTreeView>("machineList")->model()->index(0, 0).data(role);
+    };
+    QTRY_COMPARE(fetcher->waiting(), 1);
+    // Never read: nothing to tell of its health yet.
+    QVERIFY(cell(Qt::DecorationRole).isNull());
+    QVERIFY(cell(Qt::ToolTipRole).toString().startsWith("waiting for "));
+    fetcher->release();
+    QVERIFY(open.settle());
+    const QImage dry = IconImage(cell(Qt::DecorationRole));
+    QVERIFY(!dry.isNull());
+
+    fetcher->holdNext("http://dry/QsvStatus.dat");
+    open.session.refresh();
+    QTRY_COMPARE(fetcher->waiting(), 1);
+    QCOMPARE(IconImage(cell(Qt::DecorationRole)), dry);
+    const QStringList toolTip = cell(Qt::ToolTipRole).toString().split('\n');
+    QVERIFY2(toolTip.first().startsWith("waiting for "), qPrintable(toolTip.first()));
+    QCOMPARE(toolTip.last(), QString("queue empty; range ends in 5h 33m"));
+    fetcher->release();
+    QVERIFY(open.settle());
+  }
+
+  void titleWarnsOnceOfEachNewState() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(QTest::qWaitForWindowActive(&open.window));
+    const QString title = open.window.windowTitle();
+    QVERIFY(open.settle());
+    QCOMPARE(open.window.windowTitle(), "(!) " + title);
+
+    // Looking at the window takes the mark away; the same states again
+    // bring no new one.
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    open.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&open.window));
+    QCOMPARE(open.window.windowTitle(), title);
+    QVERIFY(open.refreshed());
+    QCOMPARE(open.window.windowTitle(), title);
+
+    // Working again warns of nothing; stalled anew warns again.
+    SetModified(farm.statusPath("stalled"), kNow);
+    QVERIFY(open.refreshed());
+    QCOMPARE(open.window.windowTitle(), title);
+    SetModified(farm.statusPath("stalled"), kNow - 2 * 3600);
+    QVERIFY(open.refreshed());
+    QCOMPARE(open.window.windowTitle(), "(!) " + title);
+  }
+
+  void numbersAreRightAligned() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    const QAbstractItemModel* rows = open.rows();
+    for (int column = 0; column < static_cast<int>(kMachineColumnCount); ++column) {
+      const Qt::Alignment horizontal = column == 0 ? Qt::AlignLeft : Qt::AlignRight;
+      QCOMPARE(Qt::Alignment(open.cell(kWorking, column, Qt::TextAlignmentRole).toInt()) &
+                   Qt::AlignHorizontal_Mask,
+               horizontal);
+      QCOMPARE(
+          Qt::Alignment(rows->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).toInt()) &
+              Qt::AlignHorizontal_Mask,
+          horizontal);
+    }
+  }
+
+  void headerToolTipsSayWhatEachColumnMeans() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    const QAbstractItemModel* rows = open.rows();
+    for (int column = 0; column < static_cast<int>(kMachineColumnCount); ++column) {
+      const QString header = rows->headerData(column, Qt::Horizontal).toString();
+      const QString toolTip = rows->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString();
+      QVERIFY2(toolTip.startsWith(header + ": ") && toolTip.size() > header.size() + 10,
+               qPrintable(toolTip));
+    }
+    QCOMPARE(rows->headerData(8, Qt::Horizontal, Qt::ToolTipRole).toString(),
+             QString("Factors: factors found in the current range"));
+    QVERIFY(open.settle());
+  }
+
+  void percentDoneIsDrawnAsABar() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    auto* list = open.find<QTreeView>("machineList");
+    QCOMPARE(open.cell(kWorking, 5, Qt::DisplayRole).toString(), QString("10"));
+    QCOMPARE(open.cell(kFinished, 5, Qt::DisplayRole).toString(), QString("100"));
+    const QImage shot = list->viewport()->grab().toImage();
+    // Above the digits, at a share of the cell's width.
+    const auto pixel = [&](int row, int column, double share) {
+      const QRect cell = list->visualRect(open.rows()->index(row, column));
+      const QPoint point(cell.left() + static_cast<int>(cell.width() * share), cell.top() + 3);
+      return shot.valid(point) ? shot.pixel(point) : QRgb{0};
+    };
+    for (const int row : {kWorking, kFinished}) {
+      // The speed's cell has no bar: the row's own background.
+      const QRgb empty = pixel(row, 6, 0.05);
+      QVERIFY(empty != 0);
+      QVERIFY(pixel(row, 5, 0.05) != empty);
+      QCOMPARE(pixel(row, 5, 0.5) == empty, row == kWorking);
+    }
+  }
+
+  void doneShareOfTheCellText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("share");
+    QTest::newRow("a third") << "33.3" << 0.333;
+    QTest::newRow("none") << "0" << 0.0;
+    QTest::newRow("all") << "100" << 1.0;
+    QTest::newRow("beyond the range") << "1.84e+019" << 1.0;
+    QTest::newRow("no number") << "nan" << 0.0;
+    QTest::newRow("empty") << "" << 0.0;
+  }
+  void doneShareOfTheCellText() {
+    QFETCH(QString, text);
+    QFETCH(double, share);
+    QCOMPARE(DoneShare(text), share);
+  }
+
+ private:
+  ScriptedPrompter prompter_;
+};
+
+QTEST_MAIN(FarmHealthTest)
+#include "FarmHealthTest.moc"
