@@ -18,11 +18,11 @@ QColor Tinted(const QColor& text, const QColor& hue) {
 QIcon HealthIcon(HealthState state) {
   switch (state) {
     case HealthState::Working:
-      return QApplication::style()->standardIcon(QStyle::SP_MediaPlay);
+      return QApplication::style()->standardIcon(QStyle::SP_ArrowForward);
     case HealthState::RunningDry:
       return QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
     case HealthState::Stalled:
-      return QApplication::style()->standardIcon(QStyle::SP_MediaPause);
+      return QApplication::style()->standardIcon(QStyle::SP_BrowserStop);
     case HealthState::Finished:
       return QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton);
     case HealthState::Unreachable:

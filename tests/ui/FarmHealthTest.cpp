@@ -107,6 +107,17 @@ double Contrast(const QColor& a, const QColor& b) {
   return (lighter + 0.05) / (darker + 0.05);
 }
 
+// True when some opaque part of `icon` has a contrast of 3 or more with `base`.
+bool Stands(const QImage& icon, const QColor& base) {
+  for (int y = 0; y < icon.height(); ++y) {
+    for (int x = 0; x < icon.width(); ++x) {
+      const QColor pixel = icon.pixelColor(x, y);
+      if (pixel.alpha() > 200 && Contrast(pixel, base) >= 3) return true;
+    }
+  }
+  return false;
+}
+
 QPalette DarkPalette() {
   QPalette palette;
   palette.setColor(QPalette::Window, QColor(53, 53, 53));
@@ -198,6 +209,10 @@ class FarmHealthTest : public QObject {
       for (const QColor& other : colours) QVERIFY(colour != other);
       colours.push_back(colour);
     }
+    // Every icon has something that stands out from the base.
+    for (int row = 0; row < kRows; ++row)
+      QVERIFY2(Stands(IconImage(open.cell(row, 0, Qt::DecorationRole)), base),
+               qPrintable(QString("row %1's icon on %2").arg(row).arg(base.name())));
     // An unreachable machine keeps the muted look of an unreadable row.
     QCOMPARE(open.cell(kUnreachable, 3, Qt::ForegroundRole).value<QBrush>().color(),
              palette.color(QPalette::Disabled, QPalette::Text));
