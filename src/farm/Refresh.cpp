@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -64,11 +65,11 @@ class MachineBeingRead {
 // read as if fetched when it is read. Good for one fetch.
 class FetchedAnswer : public Fetcher {
  public:
-  explicit FetchedAnswer(Result<std::string> answer) : answer_(std::move(answer)) {}
-  Result<std::string> FetchUrl(const std::string&) const override { return std::move(answer_); }
+  explicit FetchedAnswer(LocationText answer) : answer_(std::move(answer)) {}
+  LocationText FetchUrl(const std::string&) const override { return std::move(answer_); }
 
  private:
-  mutable Result<std::string> answer_;
+  mutable LocationText answer_;
 };
 
 // The reading threads' work: what is known at the start, and what comes
@@ -130,6 +131,15 @@ void ApplyFactorCounts(Machine& machine, const Result<FactorScan>& scan) {
   machine.FactorError = scan ? std::string() : scan.error().message;
 }
 
+// A position read anew, or read for the first time, starts a stillness of
+// the machine; an unread status file tells nothing of it.
+void NotePosition(Machine& machine, const Result<StatusReading>& status, int64_t now) {
+  if (!status) return;
+  if (machine.PositionSince != 0 && machine.PositionSeen == status.value().CurrentP) return;
+  machine.PositionSeen = status.value().CurrentP;
+  machine.PositionSince = now;
+}
+
 void ClearFactorsOnDisplay(Model& model) {
   model.Marks.clear();
   model.AllFactorsText.clear();
@@ -139,10 +149,16 @@ void ClearFactorsOnDisplay(Model& model) {
 
 }  // namespace
 
-std::optional<RefreshRequest> BeginRefresh(Model& model) {
+int64_t UnixNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::optional<RefreshRequest> BeginRefresh(Model& model, const UnixClock& clock) {
   if (model.RefreshBusy || model.SubmitBusy) return std::nullopt;
   model.RefreshBusy = true;
-  RefreshRequest request{model.TableRevision, {}};
+  RefreshRequest request{model.TableRevision, {}, clock()};
   request.Machines.reserve(model.Machines.size());
   for (const Machine& machine : model.Machines) {
     request.Machines.push_back({machine.StatusPath, RangeFilePath(machine.StatusPath),
@@ -182,7 +198,7 @@ void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetc
   jobs.Push([&] {
     fetcher.FetchAll(
         urls,
-        [&](size_t k, Result<std::string> answer) {
+        [&](size_t k, LocationText answer) {
           jobs.Push([&read, file = fetched[k], answer = std::move(answer)]() mutable {
             read(file, FetchedAnswer(std::move(answer)));
           });
@@ -221,6 +237,7 @@ bool RefreshApplier::Apply(size_t index, MachineFiles files) {
   read_[index] = true;
   Machine& machine = model_.Machines[index];
   ApplyStatusReading(machine, files.Status);
+  NotePosition(machine, files.Status, request_.Now);
   if (machine.QueueRevision == request_.Machines[index].QueueRevision)
     ApplyQueueFile(machine, files.Queue);
   ApplyFactorCounts(machine, files.Factors);
@@ -249,8 +266,9 @@ bool FinishRefresh(Model& model, const RefreshRequest& request, std::vector<Mach
   return true;
 }
 
-bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options) {
-  auto request = BeginRefresh(model);
+bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options,
+                const UnixClock& clock) {
+  auto request = BeginRefresh(model, clock);
   if (!request) return false;
   RefreshBusyGuard busy(model);
   FinishRefresh(model, *request, FetchMachineFiles(request->Machines, fetcher, options));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -30,7 +31,14 @@ struct MachineLocations {
 struct RefreshRequest {
   uint64_t TableRevision = 0;
   std::vector<MachineLocations> Machines;
+  // When the refresh began, in Unix seconds: a position first read by it
+  // was first seen then.
+  int64_t Now = 0;
 };
+
+// Gives the time in Unix seconds; tests pass one that stands still.
+using UnixClock = std::function<int64_t()>;
+int64_t UnixNow();
 
 // What one refresh read of one machine's files. The status and factor
 // files are parsed and scanned as soon as they are read, on the reading
@@ -56,8 +64,9 @@ struct RefreshOptions {
 // another thread and apply them on its own:
 //
 // BeginRefresh refuses (gives nothing) while a refresh or a submission
-// runs; otherwise it sets RefreshBusy and gives the files to read.
-std::optional<RefreshRequest> BeginRefresh(Model& model);
+// runs; otherwise it sets RefreshBusy and gives the files to read, and the
+// time from `clock`.
+std::optional<RefreshRequest> BeginRefresh(Model& model, const UnixClock& clock = UnixNow);
 
 // Called from the reading threads with each machine's files as soon as all
 // of them are in: (index of the machine in the locations, its files).
@@ -121,7 +130,8 @@ class RefreshApplier {
 bool FinishRefresh(Model& model, const RefreshRequest& request, std::vector<MachineFiles> files);
 
 // The three steps in one; false when refused.
-bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options = {});
+bool RefreshAll(Model& model, const Fetcher& fetcher, const RefreshOptions& options = {},
+                const UnixClock& clock = UnixNow);
 
 // Narrows both panes, the count and the marks to the machine at `row`, from
 // its factor file read anew. ShowMachineFactorsFrom does the same with a

@@ -113,7 +113,7 @@ void CurlBatch::CollectEnded() {
 
 void CurlBatch::Ended(size_t index, CURLcode code) {
   CurlTransfer& transfer = *transfers_[index];
-  Result<std::string> outcome = transfer.Outcome(code);
+  LocationText outcome = transfer.Outcome(code);
   if (outcome) return End(index, std::move(outcome));
   Fail(index, outcome.error(), transfer.FailsTheHost(code));
 }
@@ -164,7 +164,7 @@ void CurlBatch::EndEveryTransfer(const Error& why) {
     if (transfers_[i]) End(i, FetchError(urls_[i], why));
 }
 
-void CurlBatch::End(size_t index, Result<std::string> outcome) {
+void CurlBatch::End(size_t index, LocationText outcome) {
   if (const std::unique_ptr<CurlTransfer> transfer = std::move(transfers_[index])) {
     curl_multi_remove_handle(multi_.get(), transfer->handle());
     --running_;

@@ -48,7 +48,7 @@ class CurlBatch {
   void FailTheHost(const std::string& host, const Error& why);
   void EndEveryTransfer(const Error& why);
   // Takes transfer `index` out of the batch and hands on what came of it.
-  void End(size_t index, Result<std::string> outcome);
+  void End(size_t index, LocationText outcome);
 
   const FetchLimits& limits_;
   std::span<const std::string> urls_;

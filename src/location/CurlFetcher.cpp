@@ -17,7 +17,7 @@ CURLcode InitCurlOnce() {
 
 CurlFetcher::CurlFetcher(FetchLimits limits) : limits_(limits) {}
 
-Result<std::string> CurlFetcher::FetchUrl(const std::string& url) const {
+LocationText CurlFetcher::FetchUrl(const std::string& url) const {
   return FetchOne(*this, url, {});
 }
 

@@ -39,7 +39,7 @@ class CurlFetcher : public Fetcher {
  public:
   explicit CurlFetcher(FetchLimits limits = {});
 
-  Result<std::string> FetchUrl(const std::string& url) const override;
+  LocationText FetchUrl(const std::string& url) const override;
   void FetchAll(std::span<const std::string> urls, const FetchDone& done,
                 std::stop_token stop) const override;
 

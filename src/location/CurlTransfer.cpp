@@ -27,6 +27,9 @@ void SetRequest(CURL* curl, const std::string& url, const curl_slist* headers) {
   // A sieve machine's small server may serve one connection at a time;
   // none is held open once its file is in.
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  // Last-Modified tells when a machine's file last changed, which shows a
+  // stalled machine even where the position alone would not yet.
+  curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
   // Signals would reach the whole process, and other threads run in it.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
 }
@@ -115,13 +118,20 @@ UrlHost CurlTransfer::Host() const {
   return url ? HostOf(url) : UrlHost{};
 }
 
-Result<std::string> CurlTransfer::Outcome(CURLcode code) {
+LocationText CurlTransfer::Outcome(CURLcode code) {
   if (code == CURLE_OK) {
     taken_ = 0;  // the body's share of the budget goes with it
-    return std::move(body_);
+    return LocationText(std::move(body_), ModifiedTime());
   }
   DropBody();
   return Why(code);
+}
+
+std::optional<int64_t> CurlTransfer::ModifiedTime() const {
+  curl_off_t time = -1;
+  curl_easy_getinfo(easy_.get(), CURLINFO_FILETIME_T, &time);
+  if (time < 0) return std::nullopt;
+  return static_cast<int64_t>(time);
 }
 
 bool CurlTransfer::FailsTheHost(CURLcode code) const {

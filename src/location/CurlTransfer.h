@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "location/CurlFetcher.h"
@@ -56,9 +58,10 @@ class CurlTransfer {
   // When the transfer is to be over by, whatever the host sends.
   Clock::time_point Deadline() const { return started_ + limits_.deadline; }
 
-  // What came of the transfer once libcurl ended it with `code`: the body,
-  // or why there is none, in words for people (without the URL).
-  Result<std::string> Outcome(CURLcode code);
+  // What came of the transfer once libcurl ended it with `code`: the body
+  // with the server's Last-Modified time when it sent one, or why there is
+  // none, in words for people (without the URL).
+  LocationText Outcome(CURLcode code);
   // Whether ending with `code` tells that nothing can be had of the host
   // now: it is unknown, refuses or drops connections, or does not answer.
   bool FailsTheHost(CURLcode code) const;
@@ -74,6 +77,8 @@ class CurlTransfer {
   size_t TakeBody(const char* data, size_t bytes);
   bool MakeRoom(size_t size);
   void DropBody();
+  // The Last-Modified header's time, when the server sent one that reads.
+  std::optional<int64_t> ModifiedTime() const;
   Error Why(CURLcode code) const;
   std::string TimeoutWords() const;
   std::string CurlText(CURLcode code) const;

@@ -24,10 +24,10 @@ void Fetcher::FetchAll(std::span<const std::string> urls, const FetchDone& done,
   });
 }
 
-Result<std::string> FetchOne(const Fetcher& fetcher, const std::string& url, std::stop_token stop) {
-  std::optional<Result<std::string>> fetched;
+LocationText FetchOne(const Fetcher& fetcher, const std::string& url, std::stop_token stop) {
+  std::optional<LocationText> fetched;
   fetcher.FetchAll(
-      std::span(&url, 1), [&](size_t, Result<std::string> body) { fetched = std::move(body); },
+      std::span(&url, 1), [&](size_t, LocationText body) { fetched = std::move(body); },
       std::move(stop));
   return std::move(*fetched);
 }

@@ -12,7 +12,7 @@ class StoppableFetcher : public Fetcher {
   StoppableFetcher(const Fetcher& fetcher, std::stop_token stop)
       : fetcher_(fetcher), stop_(std::move(stop)) {}
 
-  Result<std::string> FetchUrl(const std::string& url) const override {
+  LocationText FetchUrl(const std::string& url) const override {
     return FetchOne(fetcher_, url, stop_);
   }
 

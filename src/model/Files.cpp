@@ -123,6 +123,7 @@ Result<ReadableFile> ReadableFile::Open(const std::string& path, uint64_t maxSiz
   // A device or a pipe may never end (/dev/zero) or never answer.
   if (!S_ISREG(info.st_mode)) return NotRegularFile(path);
   file.size_ = static_cast<uint64_t>(info.st_size);
+  file.modified_ = static_cast<int64_t>(info.st_mtim.tv_sec);
   if (file.size_ > maxSize) return TooLarge(path, maxSize);
   return file;
 }
@@ -134,13 +135,15 @@ ReadableFile::ReadableFile(ReadableFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       path_(std::move(other.path_)),
       maxSize_(other.maxSize_),
-      size_(other.size_) {}
+      size_(other.size_),
+      modified_(other.modified_) {}
 
 ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
   std::swap(fd_, other.fd_);
   std::swap(path_, other.path_);
   maxSize_ = other.maxSize_;
   size_ = other.size_;
+  modified_ = other.modified_;
   return *this;
 }
 

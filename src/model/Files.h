@@ -32,7 +32,8 @@ class ReadableFile {
   ~ReadableFile();
 
   const std::string& path() const { return path_; }
-  uint64_t size() const { return size_; }  // when opened
+  uint64_t size() const { return size_; }         // when opened
+  int64_t modified() const { return modified_; }  // Unix seconds, when opened
 
   // Reads the file from its start to its end as it is then, a block at a
   // time, calling `visit` with each, so that only one block is held. A file
@@ -53,6 +54,7 @@ class ReadableFile {
   std::string path_;
   uint64_t maxSize_;
   uint64_t size_;  // when opened
+  int64_t modified_ = 0;
 };
 
 // Reads a whole regular file into memory, as ReadableFile opens and reads it.

@@ -180,7 +180,9 @@ Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t sp
   // A huge SpeedAvgIntervals holds a sample per line; the reading threads
   // end here, so running out of memory must be an error, not an escape.
   try {
-    return ParseStatusFile(text.value(), speedAvgIntervals);
+    StatusReading reading = ParseStatusFile(text.value(), speedAvgIntervals);
+    reading.Modified = text.Modified;
+    return reading;
   } catch (const std::bad_alloc&) {
     return Error{location + ": not enough memory to read it", ENOMEM};
   }
@@ -193,5 +195,6 @@ void ApplyStatusReading(Machine& machine, const Result<StatusReading>& file) {
   machine.CurrentP = reading.CurrentP;
   machine.Speed = reading.Speed;
   machine.Done = reading.Done;
+  machine.StatusModified = reading.Modified;
   machine.StatusError = file ? std::string() : file.error().message;
 }

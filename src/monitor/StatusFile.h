@@ -17,6 +17,9 @@ struct StatusReading {
   uint64_t CurrentP = 0;
   uint32_t Speed = 0;  // kp/s, the mean of the last `speedAvgIntervals` rates
   bool Done = false;
+  // When the file was last written, where its location tells (Unix
+  // seconds); never read from its text.
+  std::optional<int64_t> Modified = std::nullopt;
 
   friend bool operator==(const StatusReading&, const StatusReading&) = default;
 };
@@ -44,7 +47,7 @@ StatusReading ParseStatusFileLineByLine(std::string_view text, uint32_t speedAvg
 Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t speedAvgIntervals,
                                         const Fetcher& fetcher);
 
-// Sets the machine's range, position, speed and finished mark from a
-// reading; a status file that could not be read resets them and leaves why
-// in StatusError.
+// Sets the machine's range, position, speed, finished mark and the file's
+// modification time from a reading; a status file that could not be read
+// resets them and leaves why in StatusError.
 void ApplyStatusReading(Machine& machine, const Result<StatusReading>& reading);

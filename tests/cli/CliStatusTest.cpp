@@ -130,7 +130,7 @@ TEST(CliStatus, ShowsControlCharactersEscapedAndAlignsByDisplayWidth) {
 // Counts the GETs of each URL; safe on the reading threads.
 class CountingFetcher : public Fetcher {
  public:
-  Result<std::string> FetchUrl(const std::string& url) const override {
+  LocationText FetchUrl(const std::string& url) const override {
     const std::lock_guard guard(lock_);
     ++gets_[url];
     return std::string(url.ends_with("fact.txt") ? "7 | x\n" : "");

@@ -130,6 +130,27 @@ TEST_F(CurlFetcherTest, SendsItsNameAndForbidsCaches) {
   EXPECT_EQ(server_.lastHeader("/QsvStatus.dat", "Pragma"), "no-cache");
 }
 
+TEST_F(CurlFetcherTest, TellsTheLastModifiedTimeTheServerSends) {
+  struct Case {
+    std::string header;  // none sent when empty
+    std::optional<int64_t> modified;
+  };
+  const std::array cases{
+      Case{"", std::nullopt},
+      Case{"Thu, 10 Dec 2026 14:02:00 GMT", 1796911320},
+      Case{"Sun, 06 Nov 1994 08:49:37 GMT", 784111777},
+      Case{"yesterday", std::nullopt},
+  };
+  for (const auto& [header, modified] : cases) {
+    SCOPED_TRACE(header);
+    server_.serve("/QsvStatus.dat", "pmax=1\n");
+    if (!header.empty()) server_.setLastModified("/QsvStatus.dat", header);
+    const LocationText fetched = fetcher_.FetchUrl(server_.url("/QsvStatus.dat"));
+    ASSERT_EQ(BodyOrError(fetched), "pmax=1\n");
+    EXPECT_EQ(fetched.Modified, modified);
+  }
+}
+
 TEST_F(CurlFetcherTest, AsksTheServerAgainOnEveryFetch) {
   server_.serve("/fact.txt", "old\n");
   EXPECT_EQ(BodyOrError(fetcher_.FetchUrl(server_.url("/fact.txt"))), "old\n");

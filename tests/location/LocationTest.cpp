@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -15,7 +17,7 @@ class FakeFetcher : public Fetcher {
  public:
   explicit FakeFetcher(LocationText answer = std::string("fetched")) : answer_(std::move(answer)) {}
 
-  Result<std::string> FetchUrl(const std::string& url) const override {
+  LocationText FetchUrl(const std::string& url) const override {
     urls.push_back(url);
     return answer_;
   }
@@ -80,6 +82,17 @@ TEST_F(OpenLocationTest, ReadsAnEmptyFileAsEmptyText) {
   const LocationText opened = OpenLocation(folder_.write("fact.txt", ""), fetcher_);
   ASSERT_TRUE(opened.ok()) << opened.error().message;
   EXPECT_EQ(opened.value(), "");
+}
+
+TEST_F(OpenLocationTest, TellsWhenTheFileWasLastModified) {
+  const std::string path = folder_.write("QsvStatus.dat", "pmax=1\n");
+  const timespec modified[2] = {{1796911320, 0}, {1796911320, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), modified, 0), 0);
+  EXPECT_EQ(OpenLocation(path, fetcher_).Modified, 1796911320);
+
+  const FakeFetcher dated(LocationText(std::string("pmax=1\n"), 784111777));
+  EXPECT_EQ(OpenLocation("http://10.1.1.1/QsvStatus.dat", dated).Modified, 784111777);
+  EXPECT_EQ(OpenLocation("http://10.1.1.1/QsvStatus.dat", fetcher_).Modified, std::nullopt);
 }
 
 TEST_F(OpenLocationTest, OpensEveryOtherLocationAsAFileByItsExactName) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <mutex>
 #include <numeric>
@@ -120,6 +122,45 @@ TEST_F(RefreshTest, ReadsLikeOneMachineAtATime) {
     EXPECT_FALSE(together.Machines[failed].StatusError.empty() &&
                  together.Machines[failed].FactorError.empty());
   }
+}
+
+// What tells a stalled machine, after each of a sequence of refreshes.
+TEST_F(RefreshTest, KeepsWhenEachStatusFileLastChanged) {
+  const std::string moved =
+      "pmax=2000000000000\npmin=1000000000000 : 40 kp/s\npmin=1000700000000 : 60 kp/s\n";
+  Model model;
+  model.Machines = {LocalMachine("local", kStatus, kFactors),
+                    HttpMachine("dated", kStatus, kFactors),
+                    HttpMachine("undated", kStatus, kFactors)};
+  const timespec written[2] = {{1796911320, 0}, {1796911320, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, model.Machines[0].StatusPath.c_str(), written, 0), 0);
+  server_.setLastModified("/dated/QsvStatus.dat", "Sun, 06 Nov 1994 08:49:37 GMT");
+
+  struct Step {
+    const char* what;
+    int64_t now;
+    std::function<void()> change;
+    int64_t undatedSince;
+  };
+  const std::array steps{
+      Step{"first sight", 1000, [] {}, 1000},
+      Step{"standing still", 2000, [] {}, 1000},
+      Step{"moved", 3000, [&] { server_.serve("/undated/QsvStatus.dat", moved); }, 3000},
+      Step{"unreadable", 4000, [&] { server_.serve("/undated/QsvStatus.dat", "", 503); }, 3000},
+      Step{"back where it was", 5000, [&] { server_.serve("/undated/QsvStatus.dat", moved); },
+           3000},
+  };
+  for (const auto& [what, now, change, undatedSince] : steps) {
+    SCOPED_TRACE(what);
+    change();
+    ASSERT_TRUE(RefreshAll(model, fetcher_, {}, [now] { return now; }));
+    EXPECT_EQ(model.Machines[0].StatusModified, 1796911320);
+    EXPECT_EQ(model.Machines[1].StatusModified, 784111777);
+    EXPECT_EQ(model.Machines[2].StatusModified, std::nullopt);
+    EXPECT_EQ(model.Machines[0].PositionSince, 1000);
+    EXPECT_EQ(model.Machines[2].PositionSince, undatedSince);
+  }
+  EXPECT_EQ(model.Machines[2].PositionSeen, 1000700000000u);
 }
 
 TEST_F(RefreshTest, ReadsEveryFileExactlyOnce) {

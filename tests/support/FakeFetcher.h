@@ -11,7 +11,7 @@ class FakeFetcher : public Fetcher {
  public:
   std::map<std::string, std::string> bodies;
 
-  Result<std::string> FetchUrl(const std::string& url) const override {
+  LocationText FetchUrl(const std::string& url) const override {
     const auto found = bodies.find(url);
     if (found == bodies.end()) return Error{url + ": could not connect", ECONNREFUSED};
     return found->second;

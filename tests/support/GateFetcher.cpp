@@ -32,7 +32,7 @@ int GateFetcher::waiting() const {
   return waiting_;
 }
 
-Result<std::string> GateFetcher::FetchUrl(const std::string& url) const {
+LocationText GateFetcher::FetchUrl(const std::string& url) const {
   std::unique_lock lock(mutex_);
   ++fetches_[url];
   if (held_.erase(url) > 0) {

@@ -20,7 +20,7 @@ class GateFetcher : public Fetcher {
   // Fetches now waiting at the gate.
   int waiting() const;
 
-  Result<std::string> FetchUrl(const std::string& url) const override;
+  LocationText FetchUrl(const std::string& url) const override;
 
  private:
   mutable std::mutex mutex_;

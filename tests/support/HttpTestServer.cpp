@@ -41,7 +41,8 @@ struct Answer {
   int status = 200;
   std::string body{};
   std::string contentType = "text/plain";
-  std::string location{};  // set for a redirect
+  std::string location{};      // set for a redirect
+  std::string lastModified{};  // the Last-Modified header, when set
   // For a body sent in pieces: the bytes of each, the wait before every one
   // after the first, and where the connection is closed.
   size_t chunkBytes = 0;
@@ -137,6 +138,7 @@ struct HttpTestServer::State {
     waitTheDelay(answer.delay.value_or(delay.load()));
     response.status = answer.status;
     if (!answer.location.empty()) response.set_header("Location", answer.location);
+    if (!answer.lastModified.empty()) response.set_header("Last-Modified", answer.lastModified);
     if (answer.chunkBytes == 0) {
       response.set_content(answer.body, answer.contentType);
       return;
@@ -175,6 +177,11 @@ void HttpTestServer::serve(const std::string& path, std::string body, int status
   std::lock_guard lock(state_->mutex);
   state_->answers[path] =
       Answer{.status = status, .body = std::move(body), .contentType = std::move(contentType)};
+}
+
+void HttpTestServer::setLastModified(const std::string& path, std::string httpDate) {
+  std::lock_guard lock(state_->mutex);
+  state_->answers[path].lastModified = std::move(httpDate);
 }
 
 void HttpTestServer::redirect(const std::string& from, std::string to, int status) {

@@ -22,6 +22,9 @@ class HttpTestServer {
   // Answers GET `path` (without the query) with `body` and `status`.
   void serve(const std::string& path, std::string body, int status = 200,
              std::string contentType = "text/plain");
+  // The answer to GET `path`, as served, says it was last modified at
+  // `httpDate` ("Thu, 10 Dec 2026 14:02:00 GMT", or any text).
+  void setLastModified(const std::string& path, std::string httpDate);
   // Answers GET `from` by sending the client to `to`, any URL.
   void redirect(const std::string& from, std::string to, int status = 302);
   // Answers GET `path` with `body`, announced whole but sent `chunkBytes`
