@@ -24,7 +24,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-bool IsFactorLine(std::string_view line) {
+bool StartsWithADigit1To9(std::string_view line) {
   return !line.empty() && line[0] >= '1' && line[0] <= '9';
 }
 
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<std::string_view> factorLines;
   for (std::string_view line : Lines(text))
-    if (IsFactorLine(line)) factorLines.push_back(line);
+    if (StartsWithADigit1To9(line)) factorLines.push_back(line);
   const uint64_t lastOld = pick == 0 || factorLines.empty()
                                ? pick
                                : ParseLeadingP(factorLines[pick % factorLines.size()]);
