@@ -73,6 +73,14 @@ std::optional<int64_t> LastChange(const Machine& machine) {
   return std::nullopt;
 }
 
+// With the year: a farm's end may lie in the next one, or years away.
+std::string FarmEndText(const std::optional<int64_t>& doneAt) {
+  if (!doneAt) return "farm end unknown";
+  const std::tm local = LocalTime(*doneAt);
+  return "farm done " + DateText(local) + " " + std::to_string(local.tm_year + 1900) + " " +
+         ClockText(local);
+}
+
 }  // namespace
 
 const char* HealthName(HealthState state) {
@@ -148,15 +156,12 @@ std::string SummaryText(const FarmSummary& summary) {
   const auto count = [](int32_t machines, const char* state) {
     return std::to_string(machines) + " " + state;
   };
-  const std::string farmEnd = summary.DoneAt ? "farm done " + DateText(LocalTime(*summary.DoneAt)) +
-                                                   " " + ClockText(LocalTime(*summary.DoneAt))
-                                             : "farm end unknown";
   return count(summary.Working, "working") + ", " + count(summary.RunningDry, "running dry") +
          ", " + count(summary.Finished, "finished") + ", " + count(summary.Stalled, "stalled") +
          ", " + count(summary.Unreachable, "unreachable") + "; " + DecimalText(summary.Speed) +
          " kp/s; " +
          count(summary.NewFactors, summary.NewFactors == 1 ? "new factor" : "new factors") + "; " +
-         farmEnd;
+         FarmEndText(summary.DoneAt);
 }
 
 std::string WarningText(const Machine& machine, const MachineHealth& health) {

@@ -67,7 +67,8 @@ struct FarmSummary {
 FarmSummary SummarizeFarm(const Model& model, int64_t now);
 
 // "5 working, 1 running dry, 1 finished, 1 stalled, 0 unreachable; 1234 kp/s;
-// 17 new factors; farm done 12 Dec 14:02" ("farm end unknown" without DoneAt).
+// 17 new factors; farm done 12 Dec 2026 14:02" ("farm end unknown" without
+// DoneAt).
 std::string SummaryText(const FarmSummary& summary);
 
 // The warning of a machine in a warning state: "box3 stalled: no progress
