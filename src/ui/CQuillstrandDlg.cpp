@@ -326,6 +326,11 @@ void CQuillstrandDlg::warn(const std::vector<std::string>& lines) {
   if (!tray_) {
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(QString::fromLatin1(kAppName));
+    connect(tray_, &QSystemTrayIcon::activated, this, [this] {
+      showNormal();
+      raise();
+      activateWindow();
+    });
     tray_->show();
   }
   QStringList text;

@@ -70,7 +70,7 @@ int MachineListModel::columnCount(const QModelIndex& parent) const {
 QVariant MachineListModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   const MachineListRow& row = rows_[static_cast<size_t>(index.row())];
-  const std::optional<MachineHealth>& health = health_[static_cast<size_t>(index.row())];
+  const std::optional<HealthState> look = lookOf(static_cast<size_t>(index.row()));
   switch (role) {
     case Qt::DisplayRole:
       return row.cells[static_cast<size_t>(index.column())];
@@ -85,17 +85,22 @@ QVariant MachineListModel::data(const QModelIndex& index, int role) const {
       return font;
     }
     case Qt::ForegroundRole:
-      if (row.unreadable)
-        return QBrush(HealthColour(HealthState::Unreachable, QApplication::palette()));
-      if (!health || health->State == HealthState::Working) return {};
-      return QBrush(HealthColour(health->State, QApplication::palette()));
+      if (!look || *look == HealthState::Working) return {};
+      return QBrush(HealthColour(*look, QApplication::palette()));
     case Qt::DecorationRole:
-      if (index.column() != 0) return {};
-      if (row.unreadable) return HealthIcon(HealthState::Unreachable);
-      return health ? HealthIcon(health->State) : QVariant();
+      if (!look || index.column() != 0) return {};
+      return HealthIcon(*look);
     default:
       return {};
   }
+}
+
+std::optional<HealthState> MachineListModel::lookOf(size_t row) const {
+  // Files that could not be read make a machine unreachable, whatever its
+  // health was when it was last judged.
+  if (rows_[row].unreadable) return HealthState::Unreachable;
+  if (!health_[row]) return std::nullopt;
+  return health_[row]->State;
 }
 
 QVariant MachineListModel::toolTip(size_t row) const {

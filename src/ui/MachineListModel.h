@@ -37,6 +37,8 @@ class MachineListModel : public QAbstractTableModel {
  private:
   std::optional<MachineHealth> shownHealth(size_t row, const MachineListRow& cells,
                                            const MachineHealth& health) const;
+  // The health that the row is drawn with; none for a row never read.
+  std::optional<HealthState> lookOf(size_t row) const;
   QVariant toolTip(size_t row) const;
 
   std::vector<MachineListRow> rows_;

@@ -188,7 +188,8 @@ class FarmHealthTest : public QObject {
 
   void healthColoursReadWellInLightAndDark_data() {
     QTest::addColumn<QPalette>("palette");
-    QTest::newRow("light") << QStyleFactory::create("Fusion")->standardPalette();
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
+    QTest::newRow("light") << fusion->standardPalette();
     QTest::newRow("dark") << DarkPalette();
   }
   void healthColoursReadWellInLightAndDark() {
@@ -231,6 +232,27 @@ class FarmHealthTest : public QObject {
     QVERIFY(open.refreshed());
     QVERIFY2(open.find<QLabel>("farmSummary")->text().startsWith("2 working, 1 running dry, "),
              qPrintable(open.find<QLabel>("farmSummary")->text()));
+  }
+
+  void summaryFollowsTheRowsAsTheyArrive() {
+    auto fetcher = std::make_shared<GateFetcher>();
+    TestFarm farm;
+    for (const char* name : {"dry", "held"}) {
+      const std::string base = std::string("http://") + name + "/";
+      fetcher->serve(base + "QsvStatus.dat", "pmax=200000000000\npmin=199000000000 : 50 kp/s\n");
+      fetcher->serve(base + "fact.txt", "");
+      farm.addRemote(name, base + "QsvStatus.dat", base + "fact.txt");
+    }
+    fetcher->holdNext("http://held/QsvStatus.dat");
+    OpenWindow open(farm.writeSettings(), prompter_, fetcher);
+    const auto* summary = open.find<QLabel>("farmSummary");
+    // The machine not read yet has nothing that warns.
+    QTRY_VERIFY2(summary->text().startsWith("1 working, 1 running dry, "),
+                 qPrintable(summary->text()));
+    QVERIFY(open.session.refreshing());
+    fetcher->release();
+    QVERIFY(open.settle());
+    QVERIFY2(summary->text().startsWith("0 working, 2 running dry, "), qPrintable(summary->text()));
   }
 
   void rowWaitedForKeepsTheLookOfItsLastRead() {
