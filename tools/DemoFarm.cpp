@@ -4,6 +4,8 @@
 // starting files of a farm that quillstrand-sieve-client brings to life.
 
 #include <CLI/CLI.hpp>
+#include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "FakeFarm.h"
@@ -23,6 +25,8 @@ namespace fs = std::filesystem;
 constexpr uint64_t kG = 1'000'000'000;
 // The folder whose client serves it over http; the one started first.
 constexpr char kWatchedMachine[] = "over-http";
+// The folder no client is started for: its status file stopped long ago.
+constexpr char kStalledMachine[] = "stalled";
 // Nothing listens on port 1 of a normal machine, and only root could.
 constexpr char kUnreachableUrl[] = "http://127.0.0.1:1/";
 
@@ -55,6 +59,7 @@ std::vector<LiveMachine> LiveMachines() {
       {kWatchedMachine, 10000, RangesOfTwoG(1300, 3), 0},
       {"running-dry", 7000, RangesOfTwoG(1400, 1), 0.8},
       {"finished", 9000, RangesOfTwoG(1500, 1), 1},
+      {kStalledMachine, 8000, RangesOfTwoG(1600, 2), 0.5},
   };
 }
 
@@ -92,6 +97,12 @@ Result<Machine> LayLiveMachine(const fs::path& folder, const LiveMachine& plan, 
   if (!factors) return factors.error();
   machine.LastOldFactor =
       ScanFactorFile(factors.value(), 0, 0, 0, newText, nullptr).Mark.value_or(0);
+  if (plan.name == std::string_view(kStalledMachine)) {
+    std::error_code aged;
+    fs::last_write_time(statusPath, fs::file_time_type::clock::now() - std::chrono::hours(2),
+                        aged);
+    if (aged) return Error{statusPath + ": " + aged.message(), aged.value()};
+  }
   return machine;
 }
 
