@@ -215,18 +215,20 @@ FactorPane* CQuillstrandDlg::makePane(const char* name) {
 void CQuillstrandDlg::sizeColumns() {
   // The template's columns just fill its list; here they fill the list at
   // the window's first size, beside a vertical scroll bar, in the same
-  // shares, each at least as wide as its header's text.
+  // shares, each at least as wide as its header's text. The name's share
+  // grows by the health icon beside the name.
   const DialogUnits units(font());
   const int room = units.x(543) - 2 * machineList_->frameWidth() -
                    style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  int templateWidth = 0;
+  const int iconWidth = style()->pixelMetric(QStyle::PM_SmallIconSize) + units.x(2);
+  int templateWidth = iconWidth;
   for (const MachineColumn& column : kMachineColumns) templateWidth += column.width;
   const QHeaderView* header = machineList_->header();
   for (size_t column = 0; column < kMachineColumnCount; ++column) {
     const int index = static_cast<int>(column);
-    machineList_->setColumnWidth(index,
-                                 std::max(kMachineColumns[column].width * room / templateWidth,
-                                          header->sectionSizeHint(index)));
+    const int share = kMachineColumns[column].width + (column == 0 ? iconWidth : 0);
+    machineList_->setColumnWidth(
+        index, std::max(share * room / templateWidth, header->sectionSizeHint(index)));
   }
 }
 
