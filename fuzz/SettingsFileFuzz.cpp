@@ -16,6 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(model.Options.SpeedAvgIntervals >= 1);
   FUZZ_CHECK(model.Options.AutoTimerInterval >= 1 &&
              model.Options.AutoTimerInterval <= kMaxAutoTimerInterval);
+  FUZZ_CHECK(model.Options.StalledMinutes >= 1 &&
+             model.Options.StalledMinutes <= kMaxStalledMinutes);
+  FUZZ_CHECK(model.Options.DryHours >= 1 && model.Options.DryHours <= kMaxDryHours);
+  const WindowLayout& window = model.Options.Window;
+  for (const int32_t extent : {window.Width, window.Height})
+    FUZZ_CHECK(extent >= 0 && extent <= kMaxWindowExtent);
+  for (const std::vector<int32_t>* extents : {&window.SplitterSizes, &window.ColumnWidths})
+    for (const int32_t extent : *extents) FUZZ_CHECK(extent >= 0 && extent <= kMaxWindowExtent);
 
   // A file with a problem is never saved over, so it need not round-trip.
   // Nor need a table of thousands of empty machines, which a few bytes ask
