@@ -8,6 +8,10 @@
 
 namespace {
 
+// Some 3000 years: a farm that would take longer, at a speed of a few kp/s
+// on ranges of 2^64 p, has no end worth a date (nor one a clock can show).
+constexpr uint64_t kFarthestEnd = 100'000'000'000;
+
 std::tm LocalTime(int64_t unixSeconds) {
   const auto seconds = static_cast<std::time_t>(unixSeconds);
   std::tm local{};
@@ -81,6 +85,22 @@ std::string FarmEndText(const std::optional<int64_t>& doneAt) {
          ClockText(local);
 }
 
+int32_t& MachinesIn(FarmSummary& summary, HealthState state) {
+  switch (state) {
+    case HealthState::RunningDry:
+      return summary.RunningDry;
+    case HealthState::Stalled:
+      return summary.Stalled;
+    case HealthState::Finished:
+      return summary.Finished;
+    case HealthState::Unreachable:
+      return summary.Unreachable;
+    case HealthState::Working:
+      break;
+  }
+  return summary.Working;
+}
+
 }  // namespace
 
 const char* HealthName(HealthState state) {
@@ -126,29 +146,11 @@ std::vector<MachineHealth> FarmHealth(const Model& model, int64_t now) {
 
 FarmSummary SummarizeFarm(const Model& model, int64_t now) {
   FarmSummary summary;
-  for (const MachineHealth& health : FarmHealth(model, now)) {
-    switch (health.State) {
-      case HealthState::Working:
-        ++summary.Working;
-        break;
-      case HealthState::RunningDry:
-        ++summary.RunningDry;
-        break;
-      case HealthState::Stalled:
-        ++summary.Stalled;
-        break;
-      case HealthState::Finished:
-        ++summary.Finished;
-        break;
-      case HealthState::Unreachable:
-        ++summary.Unreachable;
-        break;
-    }
-  }
+  for (const MachineHealth& health : FarmHealth(model, now)) ++MachinesIn(summary, health.State);
   for (const Machine& machine : model.Machines) summary.Speed += machine.Speed;
   summary.NewFactors = model.NewFactorCount;
-  if (const auto seconds = SecondsAsQueued(EqualizeMachines(model.Machines)))
-    summary.DoneAt = now + static_cast<int64_t>(*seconds);
+  const std::optional<uint64_t> seconds = SecondsAsQueued(EqualizeMachines(model.Machines));
+  if (seconds && *seconds <= kFarthestEnd) summary.DoneAt = now + static_cast<int64_t>(*seconds);
   return summary;
 }
 

@@ -58,7 +58,7 @@ struct FarmSummary {
   int32_t NewFactors = 0;
   // When the last machine will have sieved its current range and its own
   // queue at its present speed, in Unix seconds; none when a machine with
-  // work left has speed 0.
+  // work left has speed 0, or when that lies thousands of years ahead.
   std::optional<int64_t> DoneAt;
 
   friend bool operator==(const FarmSummary&, const FarmSummary&) = default;

@@ -199,6 +199,12 @@ TEST_F(HealthTest, SummaryCountsTheFarmAndItsEnd) {
   model.Machines[1].Speed = 0;
   summary = SummarizeFarm(model, kNow);
   EXPECT_EQ(summary.DoneAt, std::nullopt);
+  // Nor has work for thousands of years, which no clock can date.
+  model.Machines = {WorkingMachine()};
+  model.Machines[0].Pmax = UINT64_MAX;
+  model.Machines[0].Speed = 1;
+  EXPECT_EQ(SummarizeFarm(model, kNow).DoneAt, std::nullopt);
+
   summary.NewFactors = 1;
   EXPECT_TRUE(SummaryText(summary).ends_with("; 1 new factor; farm end unknown"))
       << SummaryText(summary);
