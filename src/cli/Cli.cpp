@@ -4,6 +4,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "cli/CheckCommand.h"
 #include "cli/CheckedOutput.h"
 #include "cli/ConfigCommand.h"
 #include "cli/EqualizeCommand.h"
@@ -64,6 +65,10 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   std::optional<std::string> statusMachine;
   AddMachineOption(*status, statusMachine,
                    "Show the factors of the machine with this index (from 0) alone");
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Refresh once and print the farm's health on one line, for monitoring: exit 0 OK, "
+      "1 WARNING, 2 CRITICAL, 3 UNKNOWN");
   CLI::App* ranges = app.add_subcommand("ranges", "Print every machine's queued ranges");
   bool rangesJson = false;
   ranges->add_flag("--json", rangesJson, "Print one JSON object");
@@ -106,7 +111,13 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   Model model;
   std::string warning;
   if (const Status loaded = LoadSettings(settingsPath, model, &warning); !loaded) {
-    err << "quillstrand-cli: cannot read settings file " << loaded.error().message << '\n';
+    const std::string why = "cannot read settings file " + TerminalText(loaded.error().message);
+    // A monitoring system reads the check's one line and its code alone.
+    if (check->parsed()) {
+      out << "UNKNOWN: " << why << '\n';
+      return kCheckUnknown;
+    }
+    err << "quillstrand-cli: " << why << '\n';
     return 2;
   }
   if (!warning.empty()) err << "quillstrand-cli: warning: " << TerminalText(warning) << '\n';
@@ -117,6 +128,7 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (showProgress) options.progress = ProgressLine(err);
     RunStatus(model, CurlFetcher(), request, options, out, err);
   }
+  if (check->parsed()) return RunCheck(model, CurlFetcher(), out);
   if (ranges->parsed()) RunRanges(model, rangesJson, out, err);
   if (equalize->parsed()) {
     RefreshOptions options;

@@ -6,6 +6,7 @@
 
 #include "cli/JsonText.h"
 #include "cli/TerminalText.h"
+#include "farm/Health.h"
 #include "monitor/MachineRow.h"
 
 namespace {
@@ -45,9 +46,9 @@ void PrintMachineList(const Model& model, std::ostream& out) {
   for (const MachineRow& row : rows) print(row);
 }
 
-void PrintText(const Model& model, const StatusRequest& request, std::ostream& out) {
+void PrintText(const Model& model, const StatusRequest& request, int64_t now, std::ostream& out) {
   PrintMachineList(model, out);
-  out << '\n';
+  out << "Farm: " << SummaryText(SummarizeFarm(model, now)) << "\n\n";
   if (request.machine) {
     out << "All factors:\n";
     WriteTerminalLines(out, model.AllFactorsText);
@@ -58,7 +59,27 @@ void PrintText(const Model& model, const StatusRequest& request, std::ostream& o
 
 Json ErrorJson(const std::string& error) { return error.empty() ? Json() : Json(error); }
 
-Json MachineJson(const Machine& machine) {
+Json HealthJson(const MachineHealth& health) {
+  return {{"state", HealthName(health.State)},
+          {"detail", health.Detail},
+          {"queueEmpty", health.QueueEmpty}};
+}
+
+Json SummaryJson(const FarmSummary& summary) {
+  return {
+      {"working", summary.Working},
+      {"runningDry", summary.RunningDry},
+      {"finished", summary.Finished},
+      {"stalled", summary.Stalled},
+      {"unreachable", summary.Unreachable},
+      {"speed", summary.Speed},
+      {"newFactors", summary.NewFactors},
+      {"doneAt", summary.DoneAt ? Json(*summary.DoneAt) : Json()},
+      {"text", SummaryText(summary)},
+  };
+}
+
+Json MachineJson(const Machine& machine, const MachineHealth& health) {
   Json queue = Json::array();
   for (const Range& range : machine.QueuedRanges) queue.push_back({range.Pmin, range.Pmax});
   const MachineRow cells = MachineRowTexts(machine);
@@ -77,6 +98,7 @@ Json MachineJson(const Machine& machine) {
        {{"status", ErrorJson(machine.StatusError)},
         {"factors", ErrorJson(machine.FactorError)},
         {"queue", ErrorJson(machine.QueueError)}}},
+      {"health", HealthJson(health)},
   };
 }
 
@@ -90,9 +112,11 @@ std::string Dumped(const Json& value) {
 }
 
 // The panes may be gigabytes: they are written straight from the model.
-void PrintJson(const Model& model, std::ostream& out) {
+void PrintJson(const Model& model, int64_t now, std::ostream& out) {
+  const std::vector<MachineHealth> health = FarmHealth(model, now);
   Json machines = Json::array();
-  for (const Machine& machine : model.Machines) machines.push_back(MachineJson(machine));
+  for (size_t i = 0; i < model.Machines.size(); ++i)
+    machines.push_back(MachineJson(model.Machines[i], health[i]));
   Json marks = Json::array();
   for (const NewFactorMark& mark : model.Marks)
     marks.push_back({{"machine", mark.MachineIndex}, {"factor", mark.Factor}});
@@ -101,7 +125,8 @@ void PrintJson(const Model& model, std::ostream& out) {
   WriteJsonString(out, model.NewFactorsText);
   out << ",\n  \"allFactors\": ";
   WriteJsonString(out, model.AllFactorsText);
-  out << ",\n  \"marks\": " << Dumped(marks) << "\n}\n";
+  out << ",\n  \"marks\": " << Dumped(marks)
+      << ",\n  \"summary\": " << Dumped(SummaryJson(SummarizeFarm(model, now))) << "\n}\n";
 }
 
 void ReportUnreadFiles(const Model& model, std::ostream& err) {
@@ -128,9 +153,10 @@ void Refresh(Model& model, const Fetcher& fetcher, std::optional<size_t> alone,
 void RunStatus(Model& model, const Fetcher& fetcher, const StatusRequest& request,
                const RefreshOptions& options, std::ostream& out, std::ostream& err) {
   Refresh(model, fetcher, request.machine, options);
+  const int64_t now = UnixNow();
   if (request.json)
-    PrintJson(model, out);
+    PrintJson(model, now, out);
   else
-    PrintText(model, request, out);
+    PrintText(model, request, now, out);
   ReportUnreadFiles(model, err);
 }

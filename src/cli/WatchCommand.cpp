@@ -6,7 +6,9 @@
 #include <mutex>
 
 #include "cli/SubmitCommand.h"
+#include "cli/TerminalText.h"
 #include "farm/Automation.h"
+#include "farm/Health.h"
 #include "farm/Refresh.h"
 #include "monitor/MachineRow.h"
 #include "submit/Submission.h"
@@ -51,9 +53,14 @@ class Watch {
 
   void Tick(int number) {
     RefreshAll(model_, fetcher_);
-    out_ << UtcTimeText(std::chrono::system_clock::now()) << " tick " << number << ": "
-         << MachinesRead(model_) << " of " << model_.Machines.size() << " machines read, "
-         << model_.NewFactorCount << " new factors, " << Submit() << std::endl;
+    const std::string time = UtcTimeText(std::chrono::system_clock::now());
+    const std::vector<MachineHealth> health = FarmHealth(model_, UnixNow());
+    out_ << time << " tick " << number << ": " << MachinesRead(model_) << " of "
+         << model_.Machines.size() << " machines read, " << model_.NewFactorCount
+         << " new factors, " << Submit() << std::endl;
+    for (const std::string& warning : NewWarnings(shown_, model_.Machines, health))
+      out_ << time << " warning: " << TerminalText(warning) << std::endl;
+    shown_ = StatesOf(health);
   }
 
  private:
@@ -80,6 +87,7 @@ class Watch {
   std::ostream& out_;
   std::ostream& err_;
   SubmissionLog log_;
+  std::vector<HealthState> shown_;  // as the last tick found them
 };
 
 }  // namespace
