@@ -49,6 +49,9 @@ class FarmSession : public QObject {
   // changes nothing. The caller refreshes.
   Status reloadSettings();
 
+  // Keeps the window's layout with the options, for the next save.
+  void keepWindowLayout(WindowLayout layout) { model_.Options.Window = std::move(layout); }
+
   // Starts a refresh of every machine. While an edit lock lives the
   // request waits and runs once when the lock goes; while a refresh or a
   // submission runs it is dropped, and this gives false.

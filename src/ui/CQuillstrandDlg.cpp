@@ -9,7 +9,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -28,10 +30,12 @@
 #include "ui/COptionsDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/FactorPane.h"
+#include "ui/LayoutMemory.h"
 #include "ui/MachineListModel.h"
 #include "ui/PercentBarDelegate.h"
 #include "ui/Prompter.h"
 #include "ui/SelectionLook.h"
+#include "ui/SpeedChart.h"
 
 namespace {
 
@@ -83,15 +87,60 @@ void CQuillstrandDlg::layOut() {
     layout->addWidget(note);
     layout->addSpacing(units.y(4));
   }
-  // The template's proportions: 69 units of list over 279 of panes.
-  layout->addWidget(makeMachineArea(), 69);
-  layout->addSpacing(units.y(4));
-  layout->addLayout(makeFactorPanes(), 279);
+  layout->addWidget(makeSplitter(), 1);
   resize(units.size(557, 404));
   sizeColumns();
 }
 
+QSplitter* CQuillstrandDlg::makeSplitter() {
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->setObjectName("mainSplitter");
+  splitter_->setHandleWidth(DialogUnits(font()).y(4));
+  auto* panes = new QWidget;
+  QLayout* panesLayout = makeFactorPanes();
+  panesLayout->setContentsMargins(0, 0, 0, 0);
+  panes->setLayout(panesLayout);
+  splitter_->addWidget(makeMachineArea());
+  splitter_->addWidget(panes);
+  splitter_->addWidget(makeChart());
+  // The list, which shares its part with the summary, gets more than the
+  // template's 69 of 348 units; the chart takes some of the panes' room.
+  // Only the chart can be closed.
+  for (const auto& [pane, stretch] : {std::pair{0, 100}, std::pair{1, 140}, std::pair{2, 110}}) {
+    splitter_->setStretchFactor(pane, stretch);
+    splitter_->setCollapsible(pane, pane == 2);
+  }
+  return splitter_;
+}
+
+SpeedChart* CQuillstrandDlg::makeChart() {
+  chart_ = new SpeedChart(this);
+  // Read only while it can be seen: the session is told when that changes.
+  connect(chart_, &SpeedChart::shownChanged, &session_, &FarmSession::setChartShown);
+  connect(&session_, &FarmSession::chartChanged, chart_,
+          [this] { chart_->showChart(session_.chart()); });
+  return chart_;
+}
+
+RememberedParts CQuillstrandDlg::rememberedParts() {
+  return {*this, *splitter_, *machineList_->header()};
+}
+
+void CQuillstrandDlg::restoreLayout() {
+  ApplyLayout(session_.model().Options.Window, rememberedParts(),
+              screen()->availableGeometry().size());
+}
+
+void CQuillstrandDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!shownLayout_) shownLayout_ = CurrentLayout(rememberedParts());
+}
+
 void CQuillstrandDlg::reject() {
+  // A layout the user left as it opened keeps what the file remembers,
+  // which may be larger than this screen.
+  if (shownLayout_ && CurrentLayout(rememberedParts()) != *shownLayout_)
+    session_.keepWindowLayout(CurrentLayout(rememberedParts()));
   if (mayOverwriteSettings("No leaves it as it is.")) reportSaveFailure(session_.saveSettings());
   QDialog::reject();
 }

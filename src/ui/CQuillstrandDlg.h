@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "farm/Health.h"
 #include "model/Result.h"
+#include "model/Settings.h"
 
 class AutoTimer;
 class FactorPane;
@@ -17,10 +19,13 @@ class FarmSession;
 struct SubmitMessage;
 class MachineListModel;
 class Prompter;
+struct RememberedParts;
+class SpeedChart;
 class QBoxLayout;
 class QItemSelection;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QSystemTrayIcon;
 class QTimer;
 class QTreeView;
@@ -45,12 +50,20 @@ class CQuillstrandDlg : public QDialog {
   // unless a test sets another.
   using Clock = std::function<int64_t()>;
   void setClock(Clock clock) { clock_ = std::move(clock); }
+  // Gives the window the size, the splitter the sizes and the list the
+  // column widths that the settings remember, within the screen's room;
+  // once the settings are loaded, before the window shows.
+  void restoreLayout();
 
  protected:
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void layOut();
+  QSplitter* makeSplitter();
+  SpeedChart* makeChart();
+  RememberedParts rememberedParts();
   QBoxLayout* makeButtonRow();
   QWidget* makeMachineArea();
   QBoxLayout* makeMachineHeader();
@@ -103,6 +116,10 @@ class CQuillstrandDlg : public QDialog {
   QLabel* newFactorsLabel_ = nullptr;
   FactorPane* allFactors_ = nullptr;
   FactorPane* newFactors_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  SpeedChart* chart_ = nullptr;
+  // The layout as the window first showed, to tell whether the user changed it.
+  std::optional<WindowLayout> shownLayout_;
   QTimer* waitingTicker_ = nullptr;
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;

@@ -16,6 +16,7 @@ void StartProgram(FarmSession& session, CQuillstrandDlg& window, Prompter& promp
   if (const Status loaded = session.loadSettings(); !loaded)
     prompter.warn(
         &window, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
+  window.restoreLayout();
   window.show();
   session.refresh();
   window.RearmAutoTimer();

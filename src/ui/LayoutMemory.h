@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QSize>
+
+#include "model/Settings.h"
+
+class QHeaderView;
+class QSplitter;
+class QWidget;
+
+// The parts of the main window whose sizes the settings file remembers.
+struct RememberedParts {
+  QWidget& window;
+  QSplitter& splitter;
+  QHeaderView& columns;
+};
+
+// The window's size (its normal size when maximised), the splitter's sizes
+// and the columns' widths as they are now.
+WindowLayout CurrentLayout(const RememberedParts& parts);
+
+// Puts a remembered layout in place. What was never saved, or was saved for
+// another count of panes or columns, keeps the window's own; the window is
+// made no larger than `available`, the screen's room for it.
+void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available);
