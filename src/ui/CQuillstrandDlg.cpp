@@ -228,8 +228,7 @@ QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   machineList_->header()->setSectionsMovable(false);
   machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  machineList_->setItemDelegateForColumn(kPercentDoneColumn,
-                                         new PercentBarDelegate(machineList_));
+  machineList_->setItemDelegateForColumn(kPercentDoneColumn, new PercentBarDelegate(machineList_));
   KeepSelectionVisible(machineList_);
   makeEmptyListHint();
   // Enter is left to the window, whose default button refreshes.
