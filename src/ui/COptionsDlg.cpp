@@ -27,6 +27,8 @@ constexpr uint32_t kMaxSpeedAvgIntervals = 1000;
 
 const QString kProjectSite = QString::fromLatin1(kProjectSiteUrl);
 const QString kProject = QString::fromLatin1(kProjectAbbreviation);
+const QString kStalledMinutes = QStringLiteral("Stalled after <n> minutes without progress");
+const QString kDryHours = QStringLiteral("Warn <n> hours before a machine runs out of work");
 
 enum Column { kName, kFactorFile, kStatusFile, kLastOldFactor, kColumns };
 
@@ -70,6 +72,8 @@ COptionsDlg::COptionsDlg(const Settings& settings, const MachineTable& machines,
       speedAvgLabel_(new QLabel("Average speeds over <n> intervals:", this)),
       speedAvgIntervals_(
           makeBox("speedAvgIntervalsBox", QString::number(settings.SpeedAvgIntervals))),
+      stalledMinutes_(makeBox("stalledMinutesBox", QString::number(settings.StalledMinutes))),
+      dryHours_(makeBox("dryHoursBox", QString::number(settings.DryHours))),
       login_(makeCheck("loginCheck", "Log in", settings.Login)),
       usernameLabel_(new QLabel("Username:", this)),
       username_(makeBox("usernameBox", Text(settings.Username))),
@@ -210,7 +214,12 @@ void COptionsDlg::layOut(QGroupBox* submission, QGroupBox* automation) {
   top->addWidget(copyNewUrl_, 0, 1, 1, 2);
   top->addWidget(speedAvgLabel_, 1, 0);
   top->addWidget(speedAvgIntervals_, 1, 1);
-  speedAvgIntervals_->setFixedWidth(units.x(28));
+  top->addWidget(new QLabel(kStalledMinutes + ':', this), 2, 0);
+  top->addWidget(stalledMinutes_, 2, 1);
+  top->addWidget(new QLabel(kDryHours + ':', this), 3, 0);
+  top->addWidget(dryHours_, 3, 1);
+  for (QLineEdit* box : {speedAvgIntervals_, stalledMinutes_, dryHours_})
+    box->setFixedWidth(units.x(28));
   copyNewUrl_->setMinimumWidth(units.x(189));
   top->setColumnMinimumWidth(0, units.x(143));
   top->setColumnStretch(2, 1);
@@ -235,10 +244,11 @@ void COptionsDlg::layOut(QGroupBox* submission, QGroupBox* automation) {
   layout->setSpacing(units.x(17));
   layout->addLayout(content, 1);
   layout->addLayout(buttons);
-  resize(units.size(512, 257));
-  chainTabOrder({launchCopyNewUrl_, copyNewUrl_, speedAvgIntervals_, login_, username_, password_,
-                 autoRefresh_, autoTimerInterval_, autoSubmit_, ignoreErrors_, machineList_, add,
-                 edit, remove, ok, cancel});
+  // The template's size, and room for the two rows of stall and dry limits.
+  resize(units.size(512, 257 + 2 * 14));
+  chainTabOrder({launchCopyNewUrl_, copyNewUrl_, speedAvgIntervals_, stalledMinutes_, dryHours_,
+                 login_, username_, password_, autoRefresh_, autoTimerInterval_, autoSubmit_,
+                 ignoreErrors_, machineList_, add, edit, remove, ok, cancel});
 }
 
 void COptionsDlg::chainTabOrder(std::initializer_list<QWidget*> widgets) {
@@ -326,6 +336,11 @@ void COptionsDlg::accept() {
   const std::optional<uint32_t> speedAvg =
       readCount(speedAvgIntervals_, kMaxSpeedAvgIntervals, "Average speeds over <n> intervals");
   if (!speedAvg) return;
+  const std::optional<uint32_t> stalled =
+      readCount(stalledMinutes_, kMaxStalledMinutes, kStalledMinutes);
+  if (!stalled) return;
+  const std::optional<uint32_t> dry = readCount(dryHours_, kMaxDryHours, kDryHours);
+  if (!dry) return;
   const std::optional<uint32_t> interval =
       readCount(autoTimerInterval_, kMaxAutoTimerInterval, "Refresh every... minutes");
   if (!interval || !passwordSurvivesSaving()) return;
@@ -334,6 +349,8 @@ void COptionsDlg::accept() {
   settings_.CopyNewURL = copyNewUrl_->text().toStdString();
   settings_.LaunchCopyNewURL = launchCopyNewUrl_->isChecked();
   settings_.SpeedAvgIntervals = *speedAvg;
+  settings_.StalledMinutes = *stalled;
+  settings_.DryHours = *dry;
   settings_.Login = login_->isChecked();
   settings_.Username = username_->text().toStdString();
   settings_.Password = password_->text().toStdString();

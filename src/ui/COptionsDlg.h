@@ -67,6 +67,8 @@ class COptionsDlg : public QDialog {
   QLineEdit* copyNewUrl_;
   QLabel* speedAvgLabel_;
   QLineEdit* speedAvgIntervals_;
+  QLineEdit* stalledMinutes_;
+  QLineEdit* dryHours_;
   QCheckBox* login_;
   QLabel* usernameLabel_;
   QLineEdit* username_;

@@ -211,6 +211,20 @@ class OptionsDialogTest : public QObject {
                                    << "1001" << average;
     QTest::newRow("average negative") << "speedAvgIntervalsBox"
                                       << "-1" << average;
+    const QString stalled =
+        "\"Stalled after <n> minutes without progress\" takes a whole number from 1 to 10080.";
+    const QString dry = "\"Warn <n> hours before a machine runs out of work\" takes a whole "
+                        "number from 1 to 8760.";
+    QTest::newRow("stalled 0") << "stalledMinutesBox"
+                               << "0" << stalled;
+    QTest::newRow("stalled above a week") << "stalledMinutesBox"
+                                          << "10081" << stalled;
+    QTest::newRow("dry 0") << "dryHoursBox"
+                           << "0" << dry;
+    QTest::newRow("dry above a year") << "dryHoursBox"
+                                      << "8761" << dry;
+    QTest::newRow("dry empty") << "dryHoursBox"
+                               << "" << dry;
     QTest::newRow("password that cannot be stored")
         << "passwordBox" << QString(QChar(0xD800))
         << "The password holds characters that the settings file cannot keep; type it again.";
@@ -291,6 +305,44 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(saved.Options.SpeedAvgIntervals, storedAverage);
     QCOMPARE(saved.Machines[1].LastOldFactor, storedLastOld);
     QCOMPARE(open.session.model().Machines[1].LastOldFactor, storedLastOld);
+    QVERIFY(open.settle());
+  }
+
+  void keepsTheStallAndDryLimits_data() {
+    QTest::addColumn<QString>("stalled");
+    QTest::addColumn<QString>("dry");
+    QTest::addColumn<uint32_t>("storedStalled");
+    QTest::addColumn<uint32_t>("storedDry");
+    QTest::newRow("upper limits") << "10080"
+                                  << "8760" << 10080u << 8760u;
+    QTest::newRow("lower limits") << "1"
+                                  << "1" << 1u << 1u;
+    QTest::newRow("words after") << "45 min"
+                                 << "12h" << 45u << 12u;
+  }
+  void keepsTheStallAndDryLimits() {
+    QFETCH(QString, stalled);
+    QFETCH(QString, dry);
+    QFETCH(uint32_t, storedStalled);
+    QFETCH(uint32_t, storedDry);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    QString shownStalled, shownDry;
+    InOptions(open, [&](QDialog& options) {
+      shownStalled = Box(options, "stalledMinutesBox")->text();
+      shownDry = Box(options, "dryHoursBox")->text();
+      Type(options, "stalledMinutesBox", stalled);
+      Type(options, "dryHoursBox", dry);
+      Click(options, "okButton");
+    });
+    QVERIFY(prompter_.shown().empty());
+    QCOMPARE(shownStalled, QString::number(Settings{}.StalledMinutes));
+    QCOMPARE(shownDry, QString::number(Settings{}.DryHours));
+    const Model saved = Saved(standard.settingsPath);
+    QCOMPARE(saved.Options.StalledMinutes, storedStalled);
+    QCOMPARE(saved.Options.DryHours, storedDry);
+    QCOMPARE(open.session.model().Options.StalledMinutes, storedStalled);
     QVERIFY(open.settle());
   }
 
