@@ -65,6 +65,12 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
   waitingTicker_ = new QTimer(this);
   waitingTicker_->setInterval(1000);
   connect(waitingTicker_, &QTimer::timeout, this, &CQuillstrandDlg::showWaitingRows);
+  // While machines come in, the summary, which goes through the whole farm,
+  // follows them a few times a second rather than at every one.
+  summaryTimer_ = new QTimer(this);
+  summaryTimer_->setSingleShot(true);
+  summaryTimer_->setInterval(200);
+  connect(summaryTimer_, &QTimer::timeout, this, &CQuillstrandDlg::showSummary);
   autoTimer_ = new AutoTimer(session_, AutomationMinute(), this);
   connectSession();
 }
@@ -289,7 +295,7 @@ void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::refreshProgress, this, &CQuillstrandDlg::showRefreshProgress);
   connect(&session_, &FarmSession::machineChanged, this, [this](int row) {
     showRow(row);
-    summaryChanged();
+    if (!summaryTimer_->isActive()) summaryTimer_->start();
   });
   connect(&session_, &FarmSession::refreshed, this, [this] {
     showRefresh();
@@ -337,17 +343,8 @@ std::vector<MachineHealth> CQuillstrandDlg::farmHealth() const {
   return FarmHealth(session_.model(), clock_());
 }
 
-void CQuillstrandDlg::summaryChanged() {
-  // As with the panes, once for all machines read in the same turn of the
-  // event loop: the summary goes through the whole farm.
-  if (std::exchange(summaryPending_, true)) return;
-  QTimer::singleShot(0, this, [this] {
-    summaryPending_ = false;
-    showSummary();
-  });
-}
-
 void CQuillstrandDlg::showSummary() {
+  summaryTimer_->stop();
   farmSummary_->setText(
       QString::fromStdString(SummaryText(SummarizeFarm(session_.model(), clock_()))));
 }

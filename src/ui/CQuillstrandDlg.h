@@ -79,7 +79,6 @@ class CQuillstrandDlg : public QDialog {
   void showWaitingRows();
   void showRow(int row);
   std::vector<MachineHealth> farmHealth() const;
-  void summaryChanged();
   void showSummary();
   void warnOfNewStates();
   void warn(const std::vector<std::string>& lines);
@@ -121,9 +120,9 @@ class CQuillstrandDlg : public QDialog {
   // The layout as the window first showed, to tell whether the user changed it.
   std::optional<WindowLayout> shownLayout_;
   QTimer* waitingTicker_ = nullptr;
+  QTimer* summaryTimer_ = nullptr;
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;
-  bool summaryPending_ = false;
   Clock clock_;
   // Each machine's state as the last warnings saw it, by name, which
   // survives the table being replaced.
