@@ -287,6 +287,38 @@ class FarmHealthTest : public QObject {
     QVERIFY(open.settle());
   }
 
+  void rowOfAnotherMachineDoesNotKeepTheLastOnesLook() {
+    auto fetcher = std::make_shared<GateFetcher>();
+    TestFarm farm;
+    for (const char* name : {"dry", "other"}) {
+      const std::string base = std::string("http://") + name + "/";
+      fetcher->serve(base + "QsvStatus.dat", "pmax=200000000000\npmin=199000000000 : 50 kp/s\n");
+      fetcher->serve(base + "fact.txt", "");
+    }
+    farm.addRemote("dry", "http://dry/QsvStatus.dat", "http://dry/fact.txt");
+    const std::string settings = farm.writeSettings();
+    OpenWindow open(settings, prompter_, fetcher);
+    QVERIFY(open.settle());
+    const auto cell = [&](int role) {
+      return open.find<QTreeView>("machineList")->model()->index(0, 0).data(role);
+    };
+    QVERIFY(!cell(Qt::DecorationRole).isNull());
+
+    // The table is replaced while the refresh still waits for its machine.
+    fetcher->holdNext("http://dry/QsvStatus.dat");
+    open.session.refresh();
+    QTRY_COMPARE(fetcher->waiting(), 1);
+    TestFarm replaced;
+    replaced.addRemote("other", "http://other/QsvStatus.dat", "http://other/fact.txt");
+    farm.dir().write("quillstrand.ini", ReadFile(replaced.writeSettings()));
+    QVERIFY(open.session.reloadSettings());
+    QCOMPARE(cell(Qt::DisplayRole).toString(), QString("other"));
+    QVERIFY(cell(Qt::DecorationRole).isNull());
+    fetcher->release();
+    QVERIFY(open.settle());
+    QVERIFY(!cell(Qt::DecorationRole).isNull());
+  }
+
   void titleWarnsOnceOfEachNewState() {
     HealthFarm farm;
     ClockedWindow open(farm.settingsPath, prompter_);
