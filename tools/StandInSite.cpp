@@ -109,7 +109,7 @@ std::optional<StandInSite::Fault> FaultNamed(std::string_view name) {
   return found->second;
 }
 
-bool IsFactorLine(std::string_view line) {
+bool IsAcceptedFactorLine(std::string_view line) {
   if (line.empty() || !IsDigit(line.front())) return false;
   std::string_view rest;
   const auto p = ReadLeadingNumber(line, &rest);
@@ -174,7 +174,7 @@ struct StandInSite::State {
     ForEachLine(form.Field("factors"), [&](std::string_view line) {
       if (line.empty()) return;
       ++total;
-      if (!IsFactorLine(line)) return;
+      if (!IsAcceptedFactorLine(line)) return;
       ++verified;
       if (seenLines.emplace(line).second) ++fresh;
     });

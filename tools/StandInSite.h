@@ -60,4 +60,4 @@ std::optional<StandInSite::Fault> FaultNamed(std::string_view name);
 
 // True for a factor line the site accepts: "p | k*2^n+1", blanks allowed
 // around the bar and at the end, with 1 < p < 2^64.
-bool IsFactorLine(std::string_view line);
+bool IsAcceptedFactorLine(std::string_view line);
