@@ -5,6 +5,7 @@
 #include "model/Numbers.h"
 #include "monitor/CellTexts.h"
 #include "ranges/Equalize.h"
+#include "ranges/QueueFile.h"
 
 namespace {
 
@@ -50,7 +51,12 @@ std::string DurationText(uint64_t seconds) {
   return DecimalText(minutes) + "m";
 }
 
+// A machine read over http has no queue file this program can see: its
+// queue, kept elsewhere, is unknown rather than empty.
+bool QueueKnown(const Machine& machine) { return RangeFilePath(machine.StatusPath).has_value(); }
+
 std::string QueueText(const Machine& machine) {
+  if (!QueueKnown(machine)) return "queue not known";
   const size_t ranges = machine.QueuedRanges.size();
   if (ranges == 0) return "queue empty";
   return DecimalText(ranges) + (ranges == 1 ? " range queued" : " ranges queued");
@@ -120,7 +126,7 @@ const char* HealthName(HealthState state) {
 }
 
 MachineHealth HealthOf(const Machine& machine, const Settings& options, int64_t now) {
-  const bool queueEmpty = machine.QueuedRanges.empty();
+  const bool queueEmpty = QueueKnown(machine) && machine.QueuedRanges.empty();
   if (const std::string* error = ReadError(machine))
     return {HealthState::Unreachable, queueEmpty, *error};
   if (IsFinished(machine))

@@ -24,7 +24,9 @@
 //     (PositionSince). A machine never read has no such time: not stalled.
 //  4. Running dry: the queue is empty and the current range, at the present
 //     speed, ends within DryHours (its end exactly DryHours away included).
-//     A machine with speed 0 has no end in sight: it does not run dry.
+//     A machine with speed 0 has no end in sight: it does not run dry. A
+//     machine read over http has no queue file to tell: its queue is
+//     unknown, not empty, and it never runs dry.
 //  5. Working: everything else.
 enum class HealthState { Working, RunningDry, Stalled, Finished, Unreachable };
 
@@ -33,7 +35,8 @@ const char* HealthName(HealthState state);
 
 struct MachineHealth {
   HealthState State = HealthState::Working;
-  bool QueueEmpty = true;  // nothing in its queue: a finished machine is idle
+  // Nothing in its queue (known to be empty): a finished machine is idle.
+  bool QueueEmpty = true;
   // The explanation for people, for the row's tooltip: "no progress since
   // 14:02", "queue empty; range ends in 3h 10m", the read error, "finished;
   // 2 ranges queued", "range ends in 2d 4h; 1 range queued".

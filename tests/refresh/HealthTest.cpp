@@ -161,6 +161,21 @@ TEST_F(HealthTest, EveryStateAndItsBoundaries) {
              m.Speed = 0;
            },
            {H::Working, true, "speed 0: range end unknown; queue empty"}},
+      // Its queue lies with the machine, where no file of this program is.
+      Case{"read over http, ends soon",
+           [](Machine& m) {
+             m.StatusPath = "http://box3:8080/QsvStatus.dat";
+             m.QueuedRanges.clear();
+             EndsIn(m, 60);
+           },
+           {H::Working, false, "range ends in 1m; queue not known"}},
+      Case{"read over http, done",
+           [](Machine& m) {
+             m.StatusPath = "http://box3:8080/QsvStatus.dat";
+             m.QueuedRanges.clear();
+             m.Done = true;
+           },
+           {H::Finished, false, "finished; queue not known"}},
   };
   for (const auto& [name, change, health, stalledMinutes, dryHours] : cases) {
     SCOPED_TRACE(name);
