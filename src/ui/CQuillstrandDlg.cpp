@@ -207,6 +207,8 @@ QWidget* CQuillstrandDlg::makeMachineArea() {
   layout->addSpacing(units.y(1));
   farmSummary_ = new QLabel(this);
   farmSummary_->setObjectName("farmSummary");
+  // Wrapped rather than widening the window past a small screen.
+  farmSummary_->setWordWrap(true);
   layout->addWidget(farmSummary_);
   return area;
 }
