@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "StandInSite.h"
 #include "model/SettingsFile.h"
 #include "session/AutoTimer.h"
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
+#include "support/SiteUnderTest.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -30,9 +30,7 @@ class AutoTimerTest : public QObject {
 
  private slots:
   void init() {
-    site_ = std::make_unique<StandInSite>();
-    site_->AddUser("your username", "");
-    qputenv("QUILLSTRAND_SERVER", QByteArray::fromStdString(site_->Address()));
+    site_ = std::make_unique<SiteUnderTest>();
     fetcher_ = std::make_shared<GateFetcher>();
     fetcher_->serve("http://slow/QsvStatus.dat", kStatus);
     fetcher_->serve("http://slow/fact.txt", "");
@@ -42,7 +40,6 @@ class AutoTimerTest : public QObject {
     session_.reset();
     dir_.reset();
     site_.reset();
-    qunsetenv("QUILLSTRAND_SERVER");
   }
 
   void offWithoutAutoRefresh() {
@@ -137,7 +134,7 @@ class AutoTimerTest : public QObject {
     timer_ = std::make_unique<AutoTimer>(*session_, kMinute);
   }
 
-  std::unique_ptr<StandInSite> site_;
+  std::unique_ptr<SiteUnderTest> site_;
   std::shared_ptr<GateFetcher> fetcher_;
   std::unique_ptr<TempDir> dir_;
   std::unique_ptr<FarmSession> session_;

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "ScriptedPrompter.h"
-#include "StandInSite.h"
 #include "WindowFixture.h"
 #include "submit/SubmissionLog.h"
+#include "support/SiteUnderTest.h"
 
 using namespace std::chrono_literals;
 
@@ -19,15 +19,11 @@ class SubmitTest : public QObject {
 
  private slots:
   void init() {
-    site_ = std::make_unique<StandInSite>();
-    // The standard farm logs in as the default user without a password.
-    site_->AddUser("your username", "");
-    qputenv("QUILLSTRAND_SERVER", QByteArray::fromStdString(site_->Address()));
+    site_ = std::make_unique<SiteUnderTest>();
   }
   void cleanup() {
     prompter_.reset();
     site_.reset();
-    qunsetenv("QUILLSTRAND_SERVER");
   }
 
   void agreeingMarksWhatWasPosted_data() {
@@ -122,7 +118,7 @@ class SubmitTest : public QObject {
   }
 
   ScriptedPrompter prompter_;
-  std::unique_ptr<StandInSite> site_;
+  std::unique_ptr<SiteUnderTest> site_;
 };
 
 QTEST_MAIN(SubmitTest)
