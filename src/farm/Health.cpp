@@ -155,7 +155,7 @@ FarmSummary SummarizeFarm(const Model& model, int64_t now) {
   for (const MachineHealth& health : FarmHealth(model, now)) ++MachinesIn(summary, health.State);
   for (const Machine& machine : model.Machines) summary.Speed += machine.Speed;
   summary.NewFactors = model.NewFactorCount;
-  const std::optional<uint64_t> seconds = SecondsAsQueued(EqualizeMachines(model.Machines));
+  const std::optional<uint64_t> seconds = SecondsAsQueued(model.Machines);
   if (seconds && *seconds <= kFarthestEnd) summary.DoneAt = now + static_cast<int64_t>(*seconds);
   return summary;
 }

@@ -92,15 +92,19 @@ std::string RangeText(const Range& range) {
   return DecimalText(range.Pmin) + "-" + DecimalText(range.Pmax);
 }
 
+// What is left of the machine's current range; none past its end.
+uint64_t WorkLeft(const Machine& machine) {
+  return machine.CurrentP < machine.Pmax ? machine.Pmax - machine.CurrentP : 0;
+}
+
 }  // namespace
 
 std::vector<EqualizeMachine> EqualizeMachines(const MachineTable& table) {
   std::vector<EqualizeMachine> machines;
   machines.reserve(table.size());
   for (const Machine& machine : table) {
-    const uint64_t work = machine.CurrentP < machine.Pmax ? machine.Pmax - machine.CurrentP : 0;
-    machines.push_back(
-        {RangeFilePath(machine.StatusPath).has_value(), machine.Speed, work, machine.QueuedRanges});
+    machines.push_back({RangeFilePath(machine.StatusPath).has_value(), machine.Speed,
+                        WorkLeft(machine), machine.QueuedRanges});
   }
   return machines;
 }
@@ -148,11 +152,11 @@ EqualizeResult DistributeEqualize(const std::vector<EqualizeMachine>& machines,
   return result;
 }
 
-std::optional<uint64_t> SecondsAsQueued(const std::vector<EqualizeMachine>& machines) {
+std::optional<uint64_t> SecondsAsQueued(const MachineTable& table) {
   uint64_t seconds = 0;
-  for (const EqualizeMachine& machine : machines) {
-    Wide work = machine.Work;
-    for (const Range& range : machine.Queue)
+  for (const Machine& machine : table) {
+    Wide work = WorkLeft(machine);
+    for (const Range& range : machine.QueuedRanges)
       if (range.Pmax > range.Pmin) work += Length(range);
     if (work == 0) continue;
     if (machine.Speed == 0) return std::nullopt;

@@ -84,8 +84,9 @@ EqualizeResult DistributeEqualize(const std::vector<EqualizeMachine>& machines,
 // When the last machine will have sieved its current work and its own queue
 // as it stands, at its speed, in seconds: what Equalize would tell if it
 // handed nothing out. None when a machine with work left has speed 0.
-// Reversed ranges count for nothing, as Equalize leaves them out.
-std::optional<uint64_t> SecondsAsQueued(const std::vector<EqualizeMachine>& machines);
+// Reversed ranges count for nothing, as Equalize leaves them out. Read from
+// the table itself: the farm's summary asks it often, and copies no queue.
+std::optional<uint64_t> SecondsAsQueued(const MachineTable& table);
 
 // Puts the new queues into the table the machines were copied from, as
 // edits of every queue (each QueueRevision moves).
