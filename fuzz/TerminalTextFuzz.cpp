@@ -6,7 +6,7 @@
 
 #include "FuzzInput.h"
 #include "cli/JsonText.h"
-#include "cli/TerminalText.h"
+#include "model/TerminalText.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "cli/CheckCommand.h"
 
-#include "cli/TerminalText.h"
 #include "farm/Refresh.h"
+#include "model/TerminalText.h"
 
 namespace {
 

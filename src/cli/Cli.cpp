@@ -14,12 +14,12 @@
 #include "cli/SignalStop.h"
 #include "cli/StatusCommand.h"
 #include "cli/SubmitCommand.h"
-#include "cli/TerminalText.h"
 #include "cli/WatchCommand.h"
 #include "location/CurlFetcher.h"
 #include "model/Constants.h"
 #include "model/FileStamp.h"
 #include "model/SettingsFile.h"
+#include "model/TerminalText.h"
 
 namespace {
 

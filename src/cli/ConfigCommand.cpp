@@ -4,7 +4,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "cli/TerminalText.h"
+#include "model/Redaction.h"
+#include "model/TerminalText.h"
 
 namespace {
 
@@ -50,8 +51,8 @@ void PrintConfig(const std::string& path, const Model& model, std::ostream& out)
     const Machine& machine = model.Machines[i];
     out << "[Machine " << i << "]\n";
     print("Name", machine.Name);
-    print("FactorPath", machine.FactorPath);
-    print("StatusPath", machine.StatusPath);
+    print("FactorPath", RedactPasswords(machine.FactorPath));
+    print("StatusPath", RedactPasswords(machine.StatusPath));
     print("LastOldFactor", machine.LastOldFactor);
   }
 }

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/RangesCommand.h"
+#include "model/TerminalText.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
 
@@ -16,8 +17,8 @@ bool EveryQueueRead(const Model& model, std::ostream& err) {
   bool read = true;
   for (const Machine& machine : model.Machines) {
     if (machine.QueueError.empty()) continue;
-    err << "quillstrand-cli: " << machine.Name << ": queued range file: " << machine.QueueError
-        << '\n';
+    err << "quillstrand-cli: " << TerminalText(machine.Name)
+        << ": queued range file: " << TerminalText(machine.QueueError) << '\n';
     read = false;
   }
   if (!read) err << "quillstrand-cli: nothing was equalized\n";
@@ -31,7 +32,7 @@ bool GoOn(const EqualizePlan& plan, bool yes, std::ostream& err) {
     return false;
   }
   for (const std::string& message : AttentionMessages(plan))
-    err << kAttentionCaption << ": " << message << '\n';
+    err << kAttentionCaption << ": " << TerminalText(message) << '\n';
   if (plan.Overlapped() && !yes) {
     err << kOverlapQuestion << '\n' << "quillstrand-cli: nothing was written; --yes fixes them\n";
     return false;
@@ -45,8 +46,8 @@ bool WriteEveryQueue(Model& model, std::ostream& err) {
   bool written = true;
   for (size_t i = 0; i < model.Machines.size(); ++i) {
     if (const Status status = WriteQueuedRanges(model, i); !status) {
-      err << "quillstrand-cli: " << model.Machines[i].Name
-          << ": queued range file not written: " << status.error().message << '\n';
+      err << "quillstrand-cli: " << TerminalText(model.Machines[i].Name)
+          << ": queued range file not written: " << TerminalText(status.error().message) << '\n';
       written = false;
     }
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/Numbers.h"
+#include "model/TerminalText.h"
 #include "ranges/QueueFile.h"
 
 namespace {
@@ -27,7 +28,7 @@ void PrintQueue(const std::vector<Range>& queue, std::ostream& out) {
 void PrintQueues(const MachineTable& table, std::ostream& out) {
   for (size_t i = 0; i < table.size(); ++i) {
     if (i > 0) out << '\n';
-    out << "Queued ranges for " << table[i].Name << '\n';
+    out << "Queued ranges for " << TerminalText(table[i].Name) << '\n';
     PrintQueue(table[i].QueuedRanges, out);
   }
 }
@@ -47,8 +48,8 @@ void RunRanges(Model& model, bool json, std::ostream& out, std::ostream& err) {
     ReadQueuedRanges(model, i);
     const Machine& machine = model.Machines[i];
     if (!machine.QueueError.empty())
-      err << "quillstrand-cli: " << machine.Name << ": queued range file: " << machine.QueueError
-          << '\n';
+      err << "quillstrand-cli: " << TerminalText(machine.Name)
+          << ": queued range file: " << TerminalText(machine.QueueError) << '\n';
   }
   if (json)
     out << nlohmann::ordered_json{{"queues", QueuesJson(model.Machines)}}.dump(2) << '\n';

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "cli/JsonText.h"
-#include "cli/TerminalText.h"
 #include "farm/Health.h"
+#include "model/TerminalText.h"
 #include "monitor/MachineRow.h"
 
 namespace {

@@ -26,6 +26,3 @@ int RunSubmit(Model& model, const Fetcher& fetcher, const SubmitRequest& request
 // Tells on `err` what went wrong after the site's answer (the log, the
 // settings file); false when the settings file could not be saved.
 bool ReportFinishProblems(const SubmissionFinish& finish, std::ostream& err);
-
-// A message's text with the line ends of this platform.
-std::string WithLineFeeds(std::string_view text);

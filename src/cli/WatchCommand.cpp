@@ -6,10 +6,10 @@
 #include <mutex>
 
 #include "cli/SubmitCommand.h"
-#include "cli/TerminalText.h"
 #include "farm/Automation.h"
 #include "farm/Health.h"
 #include "farm/Refresh.h"
+#include "model/TerminalText.h"
 #include "monitor/MachineRow.h"
 #include "submit/Submission.h"
 
@@ -57,7 +57,7 @@ class Watch {
     const std::vector<MachineHealth> health = FarmHealth(model_, UnixNow());
     out_ << time << " tick " << number << ": " << MachinesRead(model_) << " of "
          << model_.Machines.size() << " machines read, " << model_.NewFactorCount
-         << " new factors, " << Submit() << std::endl;
+         << " new factors, " << TerminalText(Submit()) << std::endl;
     for (const std::string& warning : NewWarnings(shown_, model_.Machines, health))
       out_ << time << " warning: " << TerminalText(warning) << std::endl;
     shown_ = StatesOf(health);
@@ -75,7 +75,7 @@ class Watch {
         FinishSubmission(model_, snapshot, outcome, false, settingsPath_, log_);
     // The window's error box, unless IgnoreErrors keeps it back.
     if (const auto message = OutcomeMessage(snapshot, outcome))
-      err_ << WithLineFeeds(message->Text) << '\n';
+      WriteTerminalLines(err_, message->Text);
     ReportFinishProblems(finish, err_);
     return OutcomeText(outcome, finish);
   }

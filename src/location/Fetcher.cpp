@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "location/RunOnThreads.h"
+#include "model/Redaction.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ LocationText FetchOne(const Fetcher& fetcher, const std::string& url, std::stop_
 }
 
 Error FetchError(const std::string& url, const Error& why) {
-  return Error{url + ": " + why.message, why.code};
+  // The reason may name the URL again, or the one a redirect led to.
+  return Error{RedactPasswords(url + ": " + why.message), why.code};
 }
 
 Error Cancelled() { return Error{"cancelled", ECANCELED}; }

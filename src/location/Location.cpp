@@ -4,6 +4,7 @@
 #include <new>
 
 #include "model/Files.h"
+#include "model/Redaction.h"
 
 namespace {
 
@@ -29,6 +30,6 @@ LocationText OpenLocation(const std::string& location, const Fetcher& fetcher,
   try {
     return fetcher.FetchUrl(location);
   } catch (const std::bad_alloc&) {
-    return Error{location + ": not enough memory to read it", ENOMEM};
+    return Error{RedactPasswords(location) + ": not enough memory to read it", ENOMEM};
   }
 }

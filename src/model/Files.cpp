@@ -14,19 +14,26 @@
 #include <vector>
 
 #include "model/Lines.h"
+#include "model/Redaction.h"
 
 namespace {
 
+// A path in a message: a machine's location may be a URL taken for a file
+// name, password and all.
+std::string Shown(const std::string& path) { return RedactPasswords(path); }
+
 Error SystemError(const std::string& path, int error) {
-  return Error{path + ": " + std::generic_category().message(error), error};
+  return Error{Shown(path) + ": " + std::generic_category().message(error), error};
 }
 
 Error NotRegularFile(const std::string& path) {
-  return Error{path + ": not a regular file", EINVAL};
+  return Error{Shown(path) + ": not a regular file", EINVAL};
 }
 
 // The system would take the name as ending at the NUL: another file.
-Error NulInName(const std::string& path) { return Error{path + ": the name holds a NUL", EINVAL}; }
+Error NulInName(const std::string& path) {
+  return Error{Shown(path) + ": the name holds a NUL", EINVAL};
+}
 
 std::string SizeText(uint64_t bytes) {
   if (bytes >= (uint64_t{1} << 30) && bytes % (uint64_t{1} << 30) == 0)
@@ -36,12 +43,13 @@ std::string SizeText(uint64_t bytes) {
 }
 
 Error TooLarge(const std::string& path, uint64_t maxSize) {
-  return Error{path + ": larger than " + SizeText(maxSize) + ", more than such a file ever holds",
-               EFBIG};
+  return Error{
+      Shown(path) + ": larger than " + SizeText(maxSize) + ", more than such a file ever holds",
+      EFBIG};
 }
 
 Error OutOfMemory(const std::string& path, uint64_t size) {
-  return Error{path + ": not enough memory to read its " + SizeText(size), ENOMEM};
+  return Error{Shown(path) + ": not enough memory to read its " + SizeText(size), ENOMEM};
 }
 
 // Large enough that the system calls cost little beside the scanning, small
@@ -169,20 +177,33 @@ Status ReadableFile::ReadBlocks(const std::function<void(std::string_view)>& vis
 
 Status ReadableFile::ReadLines(const std::function<void(std::string_view)>& visit) const {
   std::string crossing;  // the start of a line that goes on in the next block
-  const Status read = ReadBlocks([&](std::string_view block) {
-    const size_t firstBreak = block.find('\n');
-    if (firstBreak == std::string_view::npos) {
-      crossing.append(block);
-      return;
+  // The last block read ended with a CR: an LF next belongs to that line end.
+  bool afterCarriageReturn = false;
+  // Reads the complete lines of `text`, gives what is left.
+  const auto readLines = [&](std::string_view text) {
+    if (afterCarriageReturn && text.starts_with('\n')) {
+      text.remove_prefix(1);
+      afterCarriageReturn = false;
     }
-    crossing.append(block.substr(0, firstBreak + 1));
-    ForEachLine(crossing, visit);
-    const size_t lastBreak = block.rfind('\n');
-    ForEachLine(block.substr(firstBreak + 1, lastBreak - firstBreak), visit);
-    crossing.assign(block.substr(lastBreak + 1));
+    if (text.empty()) return text;
+    const size_t read = ForEachCompleteLine(text, visit);
+    afterCarriageReturn = read > 0 && read == text.size() && text.back() == '\r';
+    return text.substr(read);
+  };
+  return ReadBlocks([&](std::string_view block) {
+    if (!crossing.empty()) {
+      const size_t lineEnd = block.find_first_of("\r\n");
+      if (lineEnd == std::string_view::npos) {
+        crossing.append(block);
+        return;
+      }
+      crossing.append(block.substr(0, lineEnd + 1));
+      readLines(crossing);
+      crossing.clear();
+      block.remove_prefix(lineEnd + 1);
+    }
+    crossing.assign(readLines(block));
   });
-  if (read) ForEachLine(crossing, visit);
-  return read;
 }
 
 Result<std::string> ReadableFile::ReadAll() const {

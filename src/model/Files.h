@@ -40,8 +40,9 @@ class ReadableFile {
   // that grows past its limit meanwhile is an error.
   Status ReadBlocks(const std::function<void(std::string_view)>& visit) const;
 
-  // The same, line by line as ForEachLine splits a text; only the current
-  // block and a line that crosses into the next one are held.
+  // The same, line by line as ForEachCompleteLine splits a text: a last
+  // line without its end is left unread. Only the current block and a line
+  // that crosses into the next one are held.
   Status ReadLines(const std::function<void(std::string_view)>& visit) const;
 
   // The whole file in memory; running out of memory is an error too.

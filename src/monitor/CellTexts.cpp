@@ -32,9 +32,9 @@ std::string FormatGeneral3(double value) {
 std::string SpeedText(const Machine& machine) { return DecimalText(machine.Speed) + " kp/s"; }
 
 std::string PercentDoneText(const Machine& machine) {
-  if (machine.Pmax == machine.RangeStart) return "0";
-  // Unsigned differences: a position outside the range shows a huge share
-  // rather than a negative one.
+  // A position below the range start has done none of it; a range that
+  // ends before it starts is no range (the status reader refuses it).
+  if (machine.Pmax <= machine.RangeStart || machine.CurrentP <= machine.RangeStart) return "0";
   const auto done = static_cast<double>(machine.CurrentP - machine.RangeStart);
   const auto whole = static_cast<double>(machine.Pmax - machine.RangeStart);
   return FormatGeneral3(done * 100 / whole);
@@ -45,6 +45,8 @@ std::optional<uint64_t> EtaSeconds(const Machine& machine) {
   // In 64 bits: a 32-bit product would wrap for speeds above 4,294,967 kp/s
   // and be 0 for multiples of 2^29.
   const uint64_t pPerSecond = uint64_t{machine.Speed} * 1000;
+  // A position past the range end has nothing left, not nearly 2^64 p.
+  if (machine.CurrentP >= machine.Pmax) return 0;
   return (machine.Pmax - machine.CurrentP) / pPerSecond;
 }
 
@@ -57,11 +59,13 @@ std::string FormatEta(const Machine& machine) {
 }
 
 std::string DensityText(const Machine& machine) {
-  // The divisor wraps to 0 only for a position just below the range start;
-  // the double division then gives inf or nan, never a trap.
-  const uint64_t sieved = machine.CurrentP - machine.RangeStart + 1;
+  // A position below the range start has sieved nothing yet: as at the
+  // start, one p. In doubles, so that the count of p never wraps to 0.
+  const uint64_t done =
+      machine.CurrentP > machine.RangeStart ? machine.CurrentP - machine.RangeStart : 0;
+  const double sieved = static_cast<double>(done) + 1;
   const double perBillion = static_cast<double>(static_cast<uint32_t>(machine.RangeFactors)) *
-                            static_cast<double>(kBillion) / static_cast<double>(sieved);
+                            static_cast<double>(kBillion) / sieved;
   return FormatGeneral3(perBillion) + "/G";
 }
 

@@ -10,6 +10,7 @@
 #include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
+#include "model/Redaction.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ bool StartReading(Machine& machine, const Error* error) {
 }
 
 Error OutOfMemory(const std::string& location) {
-  return Error{location + ": not enough memory to hold its factors", ENOMEM};
+  return Error{RedactPasswords(location) + ": not enough memory to hold its factors", ENOMEM};
 }
 
 // Feeds machine `index`'s factor file, line by line through `feed`, into
@@ -83,11 +84,7 @@ bool IsFactorLine(std::string_view line) {
   return !line.empty() && line[0] >= '1' && line[0] <= '9';
 }
 
-uint64_t ParseLeadingP(std::string_view line) {
-  if (line.empty() || !IsDigit(line[0])) return 0;
-  // The line starts with a digit, so no number means one too large.
-  return ReadLeadingNumber(line).value_or(std::numeric_limits<uint64_t>::max());
-}
+std::optional<uint64_t> ParseLeadingP(std::string_view line) { return ReadLeadingNumber(line); }
 
 FactorScanner::FactorScanner(uint64_t lastOldFactor, uint64_t rangeStart, uint64_t pmax,
                              std::string& newText, std::string* allText)
@@ -116,8 +113,11 @@ void FactorScanner::operator()(std::string_view line) {
   if (!IsFactorLine(line)) return;
   ++total_;
   if (allText_) AppendPaneLine(*allText_, line);
-  lastP_ = ParseLeadingP(line);
-  if (rangeStart_ <= lastP_ && lastP_ <= pmax_) ++inRange_;
+  if (const std::optional<uint64_t> p = ParseLeadingP(line)) {
+    lastP_ = p;
+    if (rangeStart_ <= *p && *p <= pmax_) ++inRange_;
+  }
+  // A line without a p after the old mark's line goes with it.
   if (lastP_ == lastOldFactor_) {
     // The lines before the old mark were not new after all.
     if (!oldMarkSeen_) {
@@ -133,9 +133,9 @@ void FactorScanner::operator()(std::string_view line) {
 
 FactorReading FactorScanner::Finish() {
   FactorReading reading{Saturated(total_), Saturated(inRange_), 0, std::nullopt};
-  // A file that ends with the old mark has nothing new; one without factor
-  // lines has no last p to mark.
-  if (total_ == 0 || (oldMarkSeen_ && lastP_ == lastOldFactor_)) {
+  // A file that ends with the old mark has nothing new; one without a line
+  // that has a p has nothing to mark, and so nothing new either.
+  if (!lastP_ || (oldMarkSeen_ && lastP_ == lastOldFactor_)) {
     newText_.resize(newStart_);
     return reading;
   }
@@ -152,7 +152,7 @@ void FactorScanner::Abandon() {
 FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint64_t rangeStart,
                              uint64_t pmax, std::string& newText, std::string* allText) {
   FactorScanner scanner(lastOldFactor, rangeStart, pmax, newText, allText);
-  ForEachLine(text, scanner);
+  ForEachCompleteLine(text, scanner);
   return scanner.Finish();
 }
 
@@ -166,7 +166,7 @@ Result<FactorSource> FactorSource::Open(const std::string& location, const Fetch
 Status FactorSource::Scan(FactorScanner& scanner) const {
   if (body_) {
     scanner.Reserve(body_->size());
-    ForEachLine(*body_, scanner);
+    ForEachCompleteLine(*body_, scanner);
     return Ok();
   }
   const Result<ReadableFile> file = ReadableFile::Open(location_, kMaxFactorFileSize);
@@ -179,7 +179,7 @@ void ApplyFactorFile(Model& model, size_t index, const LocationText& file, bool 
   if (!StartReading(model.Machines[index], file ? nullptr : &file.error())) return;
   ApplyFactorLines(model, index, fillAllFactors, model.Machines[index].FactorPath,
                    [&](FactorScanner& scanner) {
-                     ForEachLine(file.value(), scanner);
+                     ForEachCompleteLine(file.value(), scanner);
                      return Ok();
                    });
 }

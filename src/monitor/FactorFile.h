@@ -14,9 +14,9 @@
 bool IsFactorLine(std::string_view line);
 
 // The p of a factor line: its leading decimal number. A number too large
-// for 64 bits reads as the largest 64-bit value, so that marking such a
-// line as old still works.
-uint64_t ParseLeadingP(std::string_view line);
+// for 64 bits has none: read as any 64-bit value, it would mark as old
+// every other line of that value, a different factor.
+std::optional<uint64_t> ParseLeadingP(std::string_view line);
 
 // What a factor file holds for one machine.
 struct FactorReading {
@@ -35,6 +35,9 @@ struct FactorReading {
 // to `newText`, and every factor line to `*allText` when given; each line
 // without its line break, then CR LF. Until the old mark's line is seen,
 // every factor line may turn out new, so `newText` holds them meanwhile.
+// A line whose p does not fit in 64 bits is shown and counted, but only a
+// line with a p is a mark: such a line goes with the factor line before
+// it, new when that one is new, and old once that one is marked.
 class FactorScanner {
  public:
   FactorScanner(uint64_t lastOldFactor, uint64_t rangeStart, uint64_t pmax, std::string& newText,
@@ -54,7 +57,8 @@ class FactorScanner {
   std::string& newText_;
   std::string* allText_;
   size_t newStart_, allStart_;
-  uint64_t total_ = 0, inRange_ = 0, newCount_ = 0, lastP_ = 0;
+  uint64_t total_ = 0, inRange_ = 0, newCount_ = 0;
+  std::optional<uint64_t> lastP_;  // of the last line that has one
   bool oldMarkSeen_ = false;
 };
 

@@ -15,7 +15,8 @@ void RateSamples::Add(std::optional<uint32_t> rate) {
 uint32_t RateSamples::Average() const {
   const uint32_t used = std::min(count_, slots_);
   if (used == 0) return 0;
-  uint32_t sum = 0;  // wraps at 2^32: Speed is a 32-bit figure
+  // In 64 bits: the mean of 32-bit rates fits in 32 bits, their sum not.
+  uint64_t sum = 0;
   for (uint32_t i = 0; i < used; ++i) sum += ring_[i];
-  return sum / used;
+  return static_cast<uint32_t>(sum / used);
 }

@@ -18,8 +18,8 @@ class RateSamples {
 
   uint32_t Count() const { return count_; }
 
-  // The mean of the slots in use, in 32-bit arithmetic as the sieve client
-  // reports it, fraction dropped; 0 before the first sample.
+  // The mean of the slots in use, fraction dropped; 0 before the first
+  // sample.
   uint32_t Average() const;
 
  private:

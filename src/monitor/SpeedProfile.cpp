@@ -27,7 +27,7 @@ uint64_t SpeedProfile::AxisEnd() const {
 
 SpeedProfile ReadSpeedProfile(std::string_view statusText) {
   SpeedProfile profile;
-  ForEachLine(statusText, [&](std::string_view line) {
+  ForEachCompleteLine(statusText, [&](std::string_view line) {
     const std::string_view key = line.substr(0, 4);
     if (key == "pmax") {
       if (const auto pmax = StatusLineValue(line)) profile.Pmax = *pmax;
@@ -45,10 +45,10 @@ SpeedProfile ReadSpeedProfile(std::string_view statusText) {
 std::vector<uint64_t> FactorsInRange(std::string_view factorText, uint64_t rangeStart,
                                      uint64_t pmax) {
   std::vector<uint64_t> factors;
-  ForEachLine(factorText, [&](std::string_view line) {
+  ForEachCompleteLine(factorText, [&](std::string_view line) {
     if (!IsFactorLine(line)) return;
-    const uint64_t p = ParseLeadingP(line);
-    if (rangeStart <= p && p <= pmax) factors.push_back(p);
+    const std::optional<uint64_t> p = ParseLeadingP(line);
+    if (p && rangeStart <= *p && *p <= pmax) factors.push_back(*p);
   });
   return factors;
 }

@@ -9,6 +9,7 @@
 #include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
+#include "model/Redaction.h"
 #include "monitor/FactorFile.h"
 #include "monitor/RateSamples.h"
 
@@ -99,7 +100,7 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
   LastLines lastPmins(speedAvgIntervals);
   bool doneIsLast = false;  // no "pmin" line after the last "Done" line
   uint64_t pmaxAtDone = 0;
-  ForEachLine(text, [&](std::string_view line) {
+  ForEachCompleteLine(text, [&](std::string_view line) {
     const std::string_view key = line.substr(0, 4);
     if (key == "pmax") {
       if (const auto pmax = StatusLineValue(line)) reading.Pmax = *pmax;
@@ -120,19 +121,29 @@ std::optional<StatusReading> ReadDecidingLines(std::string_view text, uint32_t s
     if (!p || *p == 0) return std::nullopt;
     reading.RangeStart = *p;
   }
-  uint32_t sum = 0;  // wraps at 2^32, as the ring's does
+  uint64_t sum = 0;  // as the ring's: the mean fits in 32 bits, the sum not
   for (std::string_view line : lastPmins.Lines()) {
     const auto items = ReadWholePminLine(line);
     if (!items) return std::nullopt;
     sum += items->rate;
   }
   if (!lastPmins.Lines().empty())
-    reading.Speed = sum / static_cast<uint32_t>(lastPmins.Lines().size());
+    reading.Speed = static_cast<uint32_t>(sum / lastPmins.Lines().size());
   if (doneIsLast)
     reading.CurrentP = pmaxAtDone;
   else if (!lastPmins.Lines().empty())
     reading.CurrentP = ReadWholePminLine(lastPmins.Last())->p;
   return reading;
+}
+
+// A range that ends before it starts cannot be sieved: every figure worked
+// out from it (share done, time left) would be nonsense. A file without a
+// "pmax" line yet has no end to compare.
+std::optional<Error> RangeError(const std::string& location, const StatusReading& reading) {
+  if (reading.Pmax == 0 || reading.RangeStart <= reading.Pmax) return std::nullopt;
+  return Error{RedactPasswords(location) + ": pmin " + DecimalText(reading.RangeStart) +
+                   " is above pmax " + DecimalText(reading.Pmax),
+               EINVAL};
 }
 
 }  // namespace
@@ -158,7 +169,7 @@ StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals)
 StatusReading ParseStatusFileLineByLine(std::string_view text, uint32_t speedAvgIntervals) {
   StatusReading reading;
   RateSamples samples(speedAvgIntervals);
-  ForEachLine(text, [&](std::string_view line) {
+  ForEachCompleteLine(text, [&](std::string_view line) {
     const std::string_view key = line.substr(0, 4);
     if (key == "pmax") {
       ReadPmaxLine(line, reading);
@@ -181,10 +192,11 @@ Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t sp
   // end here, so running out of memory must be an error, not an escape.
   try {
     StatusReading reading = ParseStatusFile(text.value(), speedAvgIntervals);
+    if (const std::optional<Error> wrong = RangeError(location, reading)) return *wrong;
     reading.Modified = text.Modified;
     return reading;
   } catch (const std::bad_alloc&) {
-    return Error{location + ": not enough memory to read it", ENOMEM};
+    return Error{RedactPasswords(location) + ": not enough memory to read it", ENOMEM};
   }
 }
 

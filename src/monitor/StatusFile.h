@@ -43,7 +43,8 @@ StatusReading ParseStatusFile(std::string_view text, uint32_t speedAvgIntervals)
 // cannot be read whole, and what it is tested against.
 StatusReading ParseStatusFileLineByLine(std::string_view text, uint32_t speedAvgIntervals);
 
-// Reads and parses the status file at `location`.
+// Reads and parses the status file at `location`. A range that starts above
+// its end is an error: no figure of it could be shown.
 Result<StatusReading> ReadStatusReading(const std::string& location, uint32_t speedAvgIntervals,
                                         const Fetcher& fetcher);
 

@@ -6,6 +6,7 @@
 #include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
+#include "model/Redaction.h"
 
 namespace {
 
@@ -19,6 +20,19 @@ void AppendLine(std::string& text, std::string_view key, uint64_t value) {
   text.append(key);
   text.append(DecimalText(value));
   text.push_back('\n');
+}
+
+// A queue file's last line without its end is still being written (by the
+// client taking a range, or by hand), and no reading holds it: a write over
+// the file would lose it.
+Status RefuseUnfinishedLine(const std::string& path) {
+  const Result<std::string> text = ReadWholeFile(path);
+  if (!text) return Ok();
+  const size_t read = ForEachCompleteLine(text.value(), [](std::string_view) {});
+  if (read == text.value().size()) return Ok();
+  return Error{
+      RedactPasswords(path) + ": its last line has no line end yet; nothing was written over it",
+      EAGAIN};
 }
 
 }  // namespace
@@ -35,7 +49,7 @@ std::optional<std::string> RangeFilePath(std::string_view statusPath) {
 std::vector<Range> ParseQueuedRanges(std::string_view text) {
   std::vector<Range> ranges;
   Range pending;
-  ForEachLine(text, [&](std::string_view line) {
+  ForEachCompleteLine(text, [&](std::string_view line) {
     if (line.starts_with("pmin=")) {
       ReadBound(line.substr(5), pending.Pmin);
     } else if (line.starts_with("pmax=")) {
@@ -83,6 +97,7 @@ Status WriteQueuedRanges(Model& model, size_t index) {
   Machine& machine = model.Machines[index];
   if (const auto path = RangeFilePath(machine.StatusPath)) {
     // On failure the queue stays in memory as edited, so nothing is lost.
+    if (const Status unfinished = RefuseUnfinishedLine(*path); !unfinished) return unfinished;
     const Status written = WriteFileAtomically(*path, FormatQueuedRanges(machine.QueuedRanges));
     if (!written) return written;
   }

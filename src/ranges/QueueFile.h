@@ -19,7 +19,8 @@ inline constexpr char kQueueFileName[] = "nextrange.txt";
 std::optional<std::string> RangeFilePath(std::string_view statusPath);
 
 // The ranges of a queued range file's text: "pmin=" and "pmax=" lines, a
-// range for each pair of non-zero bounds, in file order.
+// range for each pair of non-zero bounds, in file order. A last line
+// without its line end is still being written and is left unread.
 std::vector<Range> ParseQueuedRanges(std::string_view text);
 
 // The text of a queued range file: a "pmin=" and a "pmax=" line for every
@@ -39,6 +40,6 @@ void ReadQueuedRanges(Model& model, size_t index);
 
 // Writes machine `index`'s queue into its file, atomically, then reads it
 // back. An http machine has no file: nothing is written, its queue empties.
-// On failure the error names the file and the reason, and the queue in
-// memory stays as it was.
+// A file whose last line has no line end yet is not written over. On failure the error names the
+// file and the reason, and the queue in memory stays as it was.
 Status WriteQueuedRanges(Model& model, size_t index);

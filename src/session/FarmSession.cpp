@@ -7,6 +7,7 @@
 #include "location/Location.h"
 #include "location/StoppableFetcher.h"
 #include "model/Files.h"
+#include "model/Redaction.h"
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
 #include "monitor/SpeedProfile.h"
@@ -23,8 +24,9 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 // Whom a read of `location` waits for: the host of an http location, the
 // file itself otherwise.
 QString WaitedFor(const std::string& location) {
-  if (!IsHttpLocation(location)) return Text(location);
-  const std::string rest = location.substr(7);
+  const std::string shown = RedactPasswords(location);
+  if (!IsHttpLocation(shown)) return Text(shown);
+  const std::string rest = shown.substr(7);
   return Text(rest.substr(0, rest.find('/')));
 }
 

@@ -9,8 +9,15 @@
 #include <system_error>
 
 #include "model/Lines.h"
+#include "model/Redaction.h"
+#include "model/TerminalText.h"
 
 namespace {
+
+// Text from outside (names, the site's words, factor lines) as the log
+// holds it: people read it with cat, so no byte of it may reach their
+// terminal as a command, and a location's password stays hidden.
+std::string LogText(std::string_view text) { return TerminalText(RedactPasswords(text)); }
 
 std::string Heading(const SubmissionLogEntry& entry) {
   std::string heading = UtcTimeText(entry.Time) + (entry.Manual ? " manual" : " automatic") +
@@ -18,7 +25,7 @@ std::string Heading(const SubmissionLogEntry& entry) {
   for (size_t i = 0; i < entry.Machines.size(); ++i) {
     const PostedMachine& machine = entry.Machines[i];
     heading += (i == 0 ? " " : ", ") + ("machine " + std::to_string(machine.Index)) + " \"" +
-               OnOneLine(machine.Name) + "\"";
+               LogText(OnOneLine(machine.Name)) + "\"";
   }
   if (entry.Machines.empty()) heading += " no machine";
   return heading + '\n';
@@ -26,10 +33,10 @@ std::string Heading(const SubmissionLogEntry& entry) {
 
 std::string HowItWent(const SubmissionOutcome& outcome) {
   if (const auto* error = std::get_if<SubmissionError>(&outcome))
-    return "  error : " + OnOneLine(error->Text) + '\n';
+    return "  error : " + LogText(OnOneLine(error->Text)) + '\n';
   const auto& answer = std::get<SiteAnswer>(outcome);
   const std::string total = std::to_string(answer.Counts.Total);
-  return "  logged in as : " + OnOneLine(answer.LoginName) +
+  return "  logged in as : " + LogText(OnOneLine(answer.LoginName)) +
          "\n  verified : " + std::to_string(answer.Counts.Verified) + " of " + total +
          "\n  new factors : " + std::to_string(answer.Counts.New) + " of " + total + '\n';
 }
@@ -39,7 +46,7 @@ std::string IndentedLines(std::string_view text) {
   lines.reserve(text.size() + text.size() / 8);
   ForEachLine(text, [&](std::string_view line) {
     lines += "    ";
-    lines += line;
+    lines += LogText(line);
     lines += '\n';
   });
   return lines;

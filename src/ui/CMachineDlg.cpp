@@ -12,6 +12,7 @@
 #include "farm/Refresh.h"
 #include "model/Constants.h"
 #include "model/Numbers.h"
+#include "model/Redaction.h"
 #include "monitor/CellTexts.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
@@ -52,6 +53,16 @@ QString StartOfBrowse(const QString& location) {
   return IsHttpLocation(location.toStdString()) ? QString() : location;
 }
 
+QString ShownLocation(const QString& location) {
+  return QString::fromStdString(RedactPasswords(location.toStdString()));
+}
+
+// What a box that showed `given` holds: the password it hides stays while
+// the box is left as shown.
+QString EditedLocation(const QLineEdit& box, const QString& given) {
+  return QString::fromStdString(UnredactedLocation(box.text().toStdString(), given.toStdString()));
+}
+
 }  // namespace
 
 CMachineDlg::CMachineDlg(const MachineFields& fields, Prompter& prompter, FarmSession& session,
@@ -60,9 +71,11 @@ CMachineDlg::CMachineDlg(const MachineFields& fields, Prompter& prompter, FarmSe
       prompter_(prompter),
       session_(session),
       lock_(session),
+      givenFactorPath_(fields.factorPath),
+      givenStatusPath_(fields.statusPath),
       name_(makeBox("nameBox", fields.name)),
-      factorPath_(makeBox("factorPathBox", fields.factorPath)),
-      statusPath_(makeBox("statusPathBox", fields.statusPath)),
+      factorPath_(makeBox("factorPathBox", ShownLocation(fields.factorPath))),
+      statusPath_(makeBox("statusPathBox", ShownLocation(fields.statusPath))),
       lastOldFactor_(makeBox("lastOldFactorBox", fields.lastOldFactor)),
       statusLabel_(new QLabel(
           "Status file, e.g. C:\\Sieve\\" + kStatusFile + ", http://10.1.1.1/" + kStatusFile,
@@ -165,7 +178,8 @@ void CMachineDlg::layOut(QPushButton* browseFactors, QPushButton* browseStatus, 
 }
 
 MachineFields CMachineDlg::fields() const {
-  return {name_->text(), factorPath_->text(), statusPath_->text(), lastOldFactor_->text()};
+  return {name_->text(), EditedLocation(*factorPath_, givenFactorPath_),
+          EditedLocation(*statusPath_, givenStatusPath_), lastOldFactor_->text()};
 }
 
 void CMachineDlg::browse(QLineEdit* box, const QString& caption, const QString& filter) {
@@ -179,7 +193,8 @@ void CMachineDlg::testLocations() {
   testStop_ = std::stop_source();
   testResult_->setText("Reading the status file and the factor file…");
   const MachineLocations locations{
-      statusPath_->text().toStdString(), std::nullopt, factorPath_->text().toStdString(),
+      EditedLocation(*statusPath_, givenStatusPath_).toStdString(), std::nullopt,
+      EditedLocation(*factorPath_, givenFactorPath_).toStdString(),
       ReadLeadingNumber(lastOldFactor_->text().toStdString()).value_or(0),
       session_.model().Options.SpeedAvgIntervals};
   // The pointer goes null when the dialog goes, so that a result that

@@ -50,6 +50,9 @@ class CMachineDlg : public QDialog {
   Prompter& prompter_;
   FarmSession& session_;
   const FarmSession::EditLock lock_;
+  // The boxes show the locations with their passwords hidden.
+  const QString givenFactorPath_;
+  const QString givenStatusPath_;
   QLineEdit* name_;
   QLineEdit* factorPath_;
   QLineEdit* statusPath_;

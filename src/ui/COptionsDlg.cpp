@@ -15,6 +15,7 @@
 #include "model/Constants.h"
 #include "model/Numbers.h"
 #include "model/Password.h"
+#include "model/Redaction.h"
 #include "ui/CMachineDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
@@ -46,14 +47,22 @@ std::array<ListColumn, kColumns> ListColumns() {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// The list shows a location with its password hidden and keeps it whole
+// beside.
+void SetLocation(QTreeWidgetItem& row, int column, const QString& location) {
+  row.setText(column, QString::fromStdString(RedactPasswords(location.toStdString())));
+  row.setData(column, Qt::UserRole, location);
+}
+
 MachineFields FieldsOf(const QTreeWidgetItem& row) {
-  return {row.text(kName), row.text(kFactorFile), row.text(kStatusFile), row.text(kLastOldFactor)};
+  return {row.text(kName), row.data(kFactorFile, Qt::UserRole).toString(),
+          row.data(kStatusFile, Qt::UserRole).toString(), row.text(kLastOldFactor)};
 }
 
 void SetFields(QTreeWidgetItem& row, const MachineFields& fields) {
   row.setText(kName, fields.name);
-  row.setText(kFactorFile, fields.factorPath);
-  row.setText(kStatusFile, fields.statusPath);
+  SetLocation(row, kFactorFile, fields.factorPath);
+  SetLocation(row, kStatusFile, fields.statusPath);
   row.setText(kLastOldFactor, fields.lastOldFactor);
 }
 

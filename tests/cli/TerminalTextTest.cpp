@@ -1,4 +1,4 @@
-#include "cli/TerminalText.h"
+#include "model/TerminalText.h"
 
 #include <gtest/gtest.h>
 

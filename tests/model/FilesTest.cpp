@@ -54,12 +54,12 @@ TEST(ReadWholeFile, RefusesWhatIsNoFileItCanHold) {
 
 std::vector<std::string> LinesOf(std::string_view text) {
   std::vector<std::string> lines;
-  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+  ForEachCompleteLine(text, [&](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
-// Read in blocks, a file gives the lines its whole text gives, wherever the
-// blocks happen to cut it.
+// Read in blocks, a file gives the complete lines its whole text gives,
+// wherever the blocks happen to cut it.
 TEST(ReadableFile, ReadsTheLinesOfTheWholeText) {
   constexpr size_t kBlock = 256 << 10;  // as the reader's, so that cuts fall everywhere
   const std::string longLine(3 * kBlock + 17, '7');
@@ -73,6 +73,12 @@ TEST(ReadableFile, ReadsTheLinesOfTheWholeText) {
       {"CR LF across a cut", std::string(kBlock - 1, 'a') + "\r\n" + "b\r\n"},
       {"LF first in a block", std::string(kBlock, 'a') + "\nb"},
       {"CR last of the file", std::string(kBlock + 5, 'a') + "\r"},
+      {"CR last of a block, LF first of the next", std::string(kBlock - 1, 'a') + "\r\nb\n"},
+      {"CR last of a block, lone", std::string(kBlock - 1, 'a') + "\rb\rc"},
+      {"a line crossing ends at a CR last of a block",
+       std::string(kBlock + 3, 'a') + std::string(kBlock - 4, 'b') + "\r\n\nc\r"},
+      {"CR-only lines across a cut", std::string(kBlock - 2, '\r') + "12\r34\r5"},
+      {"a long unfinished last line", "1\n" + longLine},
       {"only line ends", std::string(kBlock * 2 + 3, '\n')},
   };
   TempDir dir;

@@ -62,9 +62,13 @@ TEST(PercentDoneText, GivesTheShareOfTheRangeDoneWithoutPercentSign) {
       Case{100, 200, 200, "100"},
       Case{0, 0, 0, "0"},
       Case{200, 200, 500, "0"},
-      // Unsigned differences: outside the range is huge, never negative.
       Case{100, 200, 300, "200"},
-      Case{100, 200, 50, "1.84e+019"},
+      // Below the range start nothing is done; nor of a range that ends
+      // before it starts. No difference may wrap.
+      Case{100, 200, 50, "0"},
+      Case{100, 200, 0, "0"},
+      Case{300, 200, 250, "0"},
+      Case{UINT64_MAX, 0, 0, "0"},
       Case{0, UINT64_MAX, UINT64_MAX, "100"},
   };
   for (const auto& [rangeStart, pmax, currentP, text] : cases) {
@@ -100,10 +104,14 @@ TEST(FormatEta, GivesDaysHoursAndMinutesLeftAtTheCurrentSpeed) {
   }
 }
 
-TEST(FormatEta, GivesAHugeTimeForAPositionBeyondTheRangeEnd) {
-  Machine machine = WithRange(0, 100, 101);
-  machine.Speed = 1;
-  EXPECT_EQ(FormatEta(machine), "213503982334d 14h 25m");
+// Past the range end nothing is left, rather than a wrapped 2^64 p.
+TEST(FormatEta, GivesNoTimeLeftForAPositionBeyondTheRangeEnd) {
+  for (const uint64_t currentP : {uint64_t{101}, UINT64_MAX}) {
+    SCOPED_TRACE(currentP);
+    Machine machine = WithRange(0, 100, currentP);
+    machine.Speed = 1;
+    EXPECT_EQ(FormatEta(machine), "0d 0h 0m");
+  }
 }
 
 TEST(DensityText, GivesFactorsPerBillionSieved) {
@@ -117,8 +125,11 @@ TEST(DensityText, GivesFactorsPerBillionSieved) {
       Case{0, 1, 2'000'000'000, "0/G"},
       Case{5, 1'000'000'000, 1'000'999'999, "5e+003/G"},
       Case{1, 7, 7, "1e+009/G"},
-      // The sieved count wraps to 0 just below the range start.
-      Case{5, 1, 0, "inf/G"},
+      // Below the range start nothing is sieved yet, as at the start; the
+      // count of p sieved never wraps.
+      Case{5, 1, 0, "5e+009/G"},
+      Case{5, 100, 7, "5e+009/G"},
+      Case{5, 0, UINT64_MAX, "2.71e-010/G"},
   };
   for (const auto& [factors, rangeStart, currentP, text] : cases) {
     SCOPED_TRACE(::testing::Message() << factors << " in " << rangeStart << "-" << currentP);

@@ -15,20 +15,20 @@
 
 namespace {
 
-TEST(ParseLeadingP, ReadsTheLeadingNumberAndSaturatesWhenItIsTooLarge) {
+TEST(ParseLeadingP, ReadsTheLeadingNumberAndNoneWhenItIsTooLarge) {
   struct Case {
     std::string text;
-    uint64_t p;
+    std::optional<uint64_t> p;
   };
   const std::array cases{
       Case{"101 | 3*2^101+1", 101},
       Case{"7", 7},
       Case{"123abc", 123},
       Case{"18446744073709551615 | x", UINT64_MAX},
-      Case{"18446744073709551616 | x", UINT64_MAX},
-      Case{std::string(10'000, '9') + " | x", UINT64_MAX},
-      Case{"", 0},
-      Case{"# 101", 0},
+      Case{"18446744073709551616 | x", std::nullopt},
+      Case{std::string(10'000, '9') + " | x", std::nullopt},
+      Case{"", std::nullopt},
+      Case{"# 101", std::nullopt},
   };
   for (const auto& [text, p] : cases) {
     SCOPED_TRACE(text.substr(0, 40));
@@ -86,6 +86,22 @@ TEST(ScanFactorFile, AppendsTheLinesAfterTheOldMarkOrAllWithoutOne) {
       Case{"# nothing yet\n0 | zero\n", 0, "", 0, std::nullopt},
       Case{"", 0, "", 0, std::nullopt},
       Case{"123abc and more\n", 0, "123abc and more\r\n", 1, 123},
+      // A last line without its end is still being written: no factor yet.
+      Case{"101 | a\n205 | b\n10000008", 0, "101 | a\r\n205 | b\r\n", 2, 205},
+      Case{"101 | a\n205 | b\n10000008", 205, "", 0, std::nullopt},
+      Case{"101 | a\r205 | b\r3", 101, "205 | b\r\n", 1, 205},
+      Case{"101 | a", 0, "", 0, std::nullopt},
+      // A p too large for 64 bits is no mark: its line goes with the line
+      // before it, so that two such lines never stand for each other.
+      Case{"101 | a\n18446744073709551616 | b\n", 0, "101 | a\r\n18446744073709551616 | b\r\n", 2,
+           101},
+      Case{"101 | a\n18446744073709551616 | b\n", 101, "", 0, std::nullopt},
+      Case{"18446744073709551616 | b\n101 | a\n", 101, "", 0, std::nullopt},
+      Case{"18446744073709551616 | b\n", 0, "", 0, std::nullopt},
+      Case{"99999999999999999999 | a\n300 | b\n99999999999999999999 | c\n400 | d\n", 300,
+           "400 | d\r\n", 1, 400},
+      Case{"101 | a\n99999999999999999999 | b\n205 | c\n99999999999999999999 | d\n", 101,
+           "205 | c\r\n99999999999999999999 | d\r\n", 2, 205},
   };
   TempDir dir;
   const FakeFetcher fetcher;
@@ -106,11 +122,12 @@ TEST(ScanFactorFile, AppendsTheLinesAfterTheOldMarkOrAllWithoutOne) {
   }
 }
 
-TEST(ScanFactorFile, GivesTheSamePanesForLfAndCrLfLines) {
+TEST(ScanFactorFile, GivesTheSamePanesForEveryKindOfLineEnd) {
   const std::array texts{
       "101 | a\n# x\n205 | b\n307 | c\n",
       "101 | a\r\n# x\r\n205 | b\r\n307 | c\r\n",
-      "101 | a\r\n# x\r\n205 | b\r\n307 | c",
+      "101 | a\r# x\r205 | b\r307 | c\r",
+      "101 | a\r\n# x\n205 | b\r307 | c\r\n401",
   };
   for (const char* text : texts) {
     SCOPED_TRACE(::testing::PrintToString(std::string(text)));
@@ -196,8 +213,8 @@ TEST_F(ApplyFactorFileTest, StopsTheNewFactorCountAtTheLargest32BitValue) {
   EXPECT_EQ(model.NewFactorCount, INT32_MAX);
 }
 
-// A p too large for 64 bits still makes a factor line, and marking it as
-// old must hold on the next reading.
+// A p too large for 64 bits still makes a factor line, shown and counted,
+// and marking it as old must hold on the next reading.
 TEST(ReadFactorFile, MarksAFactorWithAHugeLeadingNumberAsOld) {
   TempDir dir;
   const std::string huge = std::string(10'000, '7') + " | 3*2^9+1";
@@ -208,13 +225,42 @@ TEST(ReadFactorFile, MarksAFactorWithAHugeLeadingNumberAsOld) {
   ReadFactorFile(model, 0, false, fetcher);
   EXPECT_EQ(model.Machines[0].TotalFactors, 2);
   EXPECT_EQ(model.NewFactorsText, "101 | a\r\n" + huge + "\r\n");
-  EXPECT_EQ(model.Marks, (NewFactorMarks{{0, UINT64_MAX}}));
+  EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 101}}));
 
   ASSERT_TRUE(MarkNewFactorsAsOld(model, dir.file("quillstrand.ini")).ok());
   ReadFactorFile(model, 0, false, fetcher);
   EXPECT_EQ(model.NewFactorsText, "");
   EXPECT_EQ(model.NewFactorCount, 0);
   EXPECT_TRUE(model.Marks.empty());
+}
+
+// A client appends a factor while the file is read and marked as old,
+// caught at every byte of its line: the part written so far is never a
+// factor, never a mark, and once the line is whole it is the one new
+// factor, whatever kind of line end the file has.
+TEST(ReadFactorFile, NeverMarksALineStillBeingWritten) {
+  for (const std::string_view lineEnd : {"\n", "\r\n", "\r"}) {
+    const std::string written = "101 | a" + std::string(lineEnd) + "205 | b" + std::string(lineEnd);
+    const std::string appended = "10000008 | 3*2^8+1" + std::string(lineEnd);
+    for (size_t cut = 0; cut <= appended.size(); ++cut) {
+      SCOPED_TRACE(::testing::Message()
+                   << ::testing::PrintToString(std::string(lineEnd)) << " cut after " << cut);
+      TempDir dir;
+      const FakeFetcher fetcher;
+      Model model;
+      const std::string path = dir.write("fact.txt", written + appended.substr(0, cut));
+      model.Machines.emplace_back("m", path, "", 0);
+      ReadFactorFile(model, 0, false, fetcher);
+      ASSERT_TRUE(MarkNewFactorsAsOld(model, dir.file("quillstrand.ini")).ok());
+      const bool lineWhole = cut >= appended.size() - lineEnd.size() + 1;
+      EXPECT_EQ(model.Machines[0].LastOldFactor, lineWhole ? 10000008u : 205u);
+
+      dir.write("fact.txt", written + appended);
+      ReadFactorFile(model, 0, false, fetcher);
+      EXPECT_EQ(model.NewFactorsText, lineWhole ? "" : "10000008 | 3*2^8+1\r\n");
+      EXPECT_EQ(model.NewFactorCount, lineWhole ? 0 : 1);
+    }
+  }
 }
 
 // The same file gives the same panes on disk and served over http.

@@ -25,8 +25,9 @@ TEST(RateSamples, AveragesTheLastNSamplesInIntegerDivision) {
       Case{2, {std::nullopt, 60}, 30},
       // ...the rate of N samples before later.
       Case{2, {10, 20, std::nullopt}, 15},
-      // The sum wraps at 2^32.
-      Case{2, {4294967295u, 3}, 1},
+      // The mean fits in 32 bits though the sum does not: it never wraps.
+      Case{2, {4294967295u, 3}, 2147483649u},
+      Case{3, {4294967295u, 4294967295u, 4294967295u}, 4294967295u},
       Case{4'000'000'000u, {10, 20, 30}, 20},
   };
   for (const auto& [slots, samples, average] : cases) {

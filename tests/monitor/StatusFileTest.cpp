@@ -22,7 +22,14 @@ TEST(ParseStatusFile, ReadsRangePositionSpeedAndDone) {
       Case{"pmax=200\npmin=100 : 40 kp/s\npmin=110 : 60 kp/s\n", 5, {200, 100, 110, 50, false}},
       Case{"pmax=200\npmin=100 : 40 kp/s\npmin=110 : 60 kp/s\n", 1, {200, 100, 110, 60, false}},
       Case{"pmax=200\r\npmin=100 : 40 kp/s\r\npmin=110 : 60 kp/s\r\n", 5, {200, 100, 110, 50}},
-      Case{"pmax=200\npmin=100:40\npmin=110:60", 5, {200, 100, 110, 50}},
+      Case{"pmax=200\rpmin=100 : 40\rpmin=110 : 60\r", 5, {200, 100, 110, 50}},
+      Case{"pmax=200\npmin=100:40\npmin=110:60\n", 5, {200, 100, 110, 50}},
+      // A last line without its end is still being written: it is no line yet.
+      Case{"pmax=200\npmin=100:40\npmin=110:60", 5, {200, 100, 100, 40}},
+      Case{"pmax=200\npmin=100 : 40\npmin=110 : 6", 5, {200, 100, 100, 40}},
+      Case{"pmax=200\npmin=100 : 40\npmax=2", 5, {200, 100, 100, 40}},
+      Case{"pmax=200\rpmin=150 : 40\rDone", 5, {200, 150, 150, 40, false}},
+      Case{"pmax=200", 5, {}},
       // A "pmax" line starts a new range, but earlier samples still count.
       Case{"pmin=90 : 10\npmax=200\npmin=100 : 40\n", 2, {200, 100, 100, 25}},
       Case{"pmin=100 : 40\npmin=150 : 20\n", 5, {0, 100, 150, 30}},
@@ -60,8 +67,9 @@ TEST(ParseStatusFile, ReadsRangePositionSpeedAndDone) {
       Case{"pmin=100 : 4294967296\n", 5, {0, 100, 100, 0}},
       Case{"pmin=5 : 7\npmin=18446744073709551616 : 40\n", 5, {0, 5, 5, 3}},
       Case{"pmax=18446744073709551616\n", 5, {}},
-      // The 32-bit sum of the rates wraps.
-      Case{"pmin=1 : 4294967295\npmin=2 : 3\n", 5, {0, 1, 2, 1}},
+      // The mean of 32-bit rates fits in 32 bits, though their sum does not.
+      Case{"pmin=1 : 4294967295\npmin=2 : 3\n", 5, {0, 1, 2, 2147483649u}},
+      Case{"pmin=1 : 4294967295\npmin=2 : 4294967295\n", 5, {0, 1, 2, 4294967295u}},
       Case{"", 5, {}},
       Case{"pmin=1 : 10\npmin=2 : 20\n", 0, {0, 1, 2, 20}},
   };
@@ -99,7 +107,8 @@ TEST(ParseStatusFile, AgreesWithTheLineByLineReading) {
   };
   for (int file = 0; file < 20000; ++file) {
     std::string text;
-    for (int lines = random() % 12; lines > 0; --lines) text += line() + pick({"\n", "\r\n"});
+    for (int lines = random() % 12; lines > 0; --lines) text += line() + pick({"\n", "\r\n", "\r"});
+    if (random() % 4 == 0) text += line();  // still being written
     for (const uint32_t n : {0u, 1u, 2u, 3u, 5u, 1000u}) {
       SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(text) << " over " << n);
       ASSERT_EQ(ParseStatusFile(text, n), ParseStatusFileLineByLine(text, n));
@@ -177,6 +186,19 @@ TEST_F(ReadStatusFileTest, ReadsTheQueueAndTheFactorsEvenWithoutAStatusFile) {
   EXPECT_EQ(machine.QueuedRanges.size(), 1u);
   EXPECT_EQ(machine.TotalFactors, 2);
   EXPECT_EQ(machine.RangeFactors, 0);
+}
+
+// A range that starts above its end has no share done, no time left: the
+// file cannot be read, and says why.
+TEST_F(ReadStatusFileTest, RefusesARangeThatStartsAboveItsEnd) {
+  const std::string path = dir.write("QsvStatus.dat", "pmax=20000\npmin=30000 : 40\n");
+  model.Machines.emplace_back("m", dir.file("fact.txt"), path, 0);
+  ReadStatusFile(model, 0, fetcher);
+  const Machine& machine = model.Machines[0];
+  EXPECT_EQ(machine.StatusError, path + ": pmin 30000 is above pmax 20000");
+  EXPECT_EQ((StatusReading{machine.Pmax, machine.RangeStart, machine.CurrentP, machine.Speed}),
+            StatusReading{});
+  EXPECT_EQ(machine.TotalFactors, 2);
 }
 
 TEST_F(ReadStatusFileTest, ReadsHttpLocationsThroughTheFetcher) {

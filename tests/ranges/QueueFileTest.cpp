@@ -42,7 +42,11 @@ TEST(ParseQueuedRanges, PairsNonZeroBoundsInFileOrder) {
       Case{"pmin=1500000000000\npmax=1510000000000\npmin=1600000000000\npmax=1610000000000\n",
            {{1500000000000, 1510000000000}, {1600000000000, 1610000000000}}},
       Case{"pmin=15\r\npmax=20\r\n", {{15, 20}}},
-      Case{"pmin=15\npmax=20", {{15, 20}}},
+      Case{"pmin=15\rpmax=20\r", {{15, 20}}},
+      // A last line without its end is still being written.
+      Case{"pmin=15\npmax=20", {}},
+      Case{"pmin=15\npmax=2", {}},
+      Case{"pmin=10\npmax=20\npmin=30\npmax=4", {{10, 20}}},
       Case{"pmax=20\npmin=15\n", {{15, 20}}},
       Case{"pmin=0\npmax=20\n", {}},
       Case{"pmin=0\npmax=20\npmin=15\n", {{15, 20}}},
@@ -177,6 +181,28 @@ TEST_F(QueueFileTest, EmptiesTheFileOfAnEmptyQueue) {
   ASSERT_TRUE(WriteQueuedRanges(model, 0).ok());
   EXPECT_EQ(ReadFile(path), "");
   EXPECT_TRUE(machine.QueuedRanges.empty());
+}
+
+// A last line without its end is being written, or was left so by hand:
+// its range was never read, and writing over the file would lose it.
+TEST_F(QueueFileTest, LeavesAFileWhoseLastLineIsUnfinished) {
+  const std::string path = dir.write("nextrange.txt", "pmin=1\npmax=2\npmin=5\npmax=6");
+  Machine& machine = AddMachine(dir.file("QsvStatus.dat"));
+  ReadQueuedRanges(model, 0);
+  EXPECT_EQ(machine.QueuedRanges, (std::vector<Range>{{1, 2}}));
+
+  machine.QueuedRanges = {{10, 20}};
+  const Status written = WriteQueuedRanges(model, 0);
+  ASSERT_FALSE(written.ok());
+  EXPECT_EQ(written.error().message,
+            path + ": its last line has no line end yet; nothing was written over it");
+  EXPECT_EQ(ReadFile(path), "pmin=1\npmax=2\npmin=5\npmax=6");
+  EXPECT_EQ(machine.QueuedRanges, (std::vector<Range>{{10, 20}}));
+
+  // Once the line is finished, the file is the queue's again.
+  dir.write("nextrange.txt", "pmin=1\npmax=2\npmin=5\npmax=6\r");
+  ASSERT_TRUE(WriteQueuedRanges(model, 0).ok());
+  EXPECT_EQ(ReadFile(path), "pmin=10\npmax=20\n");
 }
 
 // A queue that cannot be written stays in memory as edited, so that the

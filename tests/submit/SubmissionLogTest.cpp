@@ -48,6 +48,34 @@ TEST(SubmissionLog, AnEntryTellsWhatWasPostedAndHowItWent) {
             "\n");
 }
 
+// The log is read with cat: what came from outside (names, the site's
+// words, factor lines) goes in with its control bytes escaped, and a
+// location's password never goes in at all.
+TEST(SubmissionLog, HoldsNoControlCharacterFromOutsideNorAPassword) {
+  const std::string clipboardWrite = "\x1b]52;c;cm0gLXJmIH4=\x07";
+  SubmissionLogEntry entry =
+      Entry(SubmissionError{SubmissionFailure::Network,
+                            "http://user:secret@m1/fact.txt: refused " + clipboardWrite},
+            false);
+  entry.Machines = {{0, "alpha\x1b[2J"}};
+  const std::string factors = "1000000007 | " + clipboardWrite + "\r\n";
+  entry.FactorsText = factors;
+  const std::string text = SubmissionLogText(entry);
+  EXPECT_EQ(text,
+            "2026-12-10T00:15:35Z automatic submission of 2 factors from machine 0 "
+            "\"alpha\\x1b[2J\"\n"
+            "  error : http://user:***@m1/fact.txt: refused \\x1b]52;c;cm0gLXJmIH4=\\x07\n"
+            "  not marked as old\n"
+            "    1000000007 | \\x1b]52;c;cm0gLXJmIH4=\\x07\n"
+            "\n");
+
+  const std::string login = SubmissionLogText(Entry(SiteAnswer{"bob\xc2\x9b"
+                                                               "31m",
+                                                               {1, 1, 1}},
+                                                    true));
+  EXPECT_NE(login.find("  logged in as : bob\\xc2\\x9b31m\n"), std::string::npos) << login;
+}
+
 TEST(SubmissionLog, LivesBesideTheSettingsFile) {
   EXPECT_EQ(SubmissionLogPath("quillstrand.ini"), "quillstrand-submissions.log");
   EXPECT_EQ(SubmissionLogPath("/srv/farm/other.ini"), "/srv/farm/quillstrand-submissions.log");
