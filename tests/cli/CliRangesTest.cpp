@@ -90,6 +90,30 @@ TEST(CliRanges, RangesNamesAQueueFileThatCannotBeRead) {
                          farm.dir.file("beta/nextrange.txt") + ": Is a directory\n");
 }
 
+// A name or a reason from a settings file or a queue's folder reaches the
+// terminal with its control bytes escaped, on either stream.
+TEST(CliRanges, NamesAndReasonsAreSafeForATerminal) {
+  Farm farm;
+  farm.names[0] = "alpha\x1b]0;owned\x07";
+  farm.names[1] = "beta\x1b[2J";
+  std::filesystem::create_directory(farm.dir.file("beta/nextrange.txt"));
+  for (const char* command : {"ranges", "equalize"}) {
+    SCOPED_TRACE(command);
+    const CliRun run = farm.Run({command});
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("quillstrand-cli: beta\\x1b[2J: queued range file: "), std::string::npos)
+        << run.err;
+  }
+  std::filesystem::remove(farm.dir.file("beta/nextrange.txt"));
+  const CliRun listed = farm.Run({"ranges"});
+  EXPECT_NE(listed.out.find("Queued ranges for alpha\\x1b]0;owned\\x07\n"), std::string::npos)
+      << listed.out;
+  const CliRun equalized = farm.Run({"equalize"});
+  EXPECT_NE(equalized.out.find("Queued ranges for beta\\x1b[2J\n"), std::string::npos)
+      << equalized.out;
+}
+
 TEST(CliRanges, EqualizeSharesByTheSpeedsAndWritesTheQueues) {
   Farm farm;
   const CliRun run = farm.Run({"equalize"});

@@ -107,6 +107,24 @@ TEST_F(CliSubmitTest, NoMarkLeavesTheFactorsNew) {
   EXPECT_EQ(again.out, "logged in as : bob\nverified : 3 of 3\nnew factors : 0 of 3\n");
 }
 
+// The site's words (here the name it says the user logged in as) reach
+// the terminal and the log with their control bytes escaped.
+TEST_F(CliSubmitTest, WhatTheSiteSaysIsSafeForATerminalAndTheLog) {
+  const std::string user = "bob\x1b]52;c;cm0gLXJmIH4=\x07";
+  site_.AddUser(user, "pw");
+  std::string settings = ReadFile(settings_);
+  settings.replace(settings.find("Username=bob"), 12, "Username=" + user);
+  dir_.write("quillstrand.ini", settings);
+  const CliRun run = Run({"submit"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "logged in as : bob\\x1b]52;c;cm0gLXJmIH4=\\x07\nverified : 3 of 3\n"
+            "new factors : 3 of 3\n");
+  EXPECT_EQ(Log().find('\x1b'), std::string::npos) << Log();
+  EXPECT_NE(Log().find("logged in as : bob\\x1b]52;c;cm0gLXJmIH4=\\x07\n"), std::string::npos)
+      << Log();
+}
+
 TEST_F(CliSubmitTest, OneMachineAlone) {
   const CliRun run = Run({"submit", "--machine", "1"});
   EXPECT_EQ(run.code, 0) << run.err;

@@ -20,6 +20,7 @@
 #include "WindowFixture.h"
 #include "monitor/MachineRow.h"
 #include "support/GateFetcher.h"
+#include "support/HttpTestServer.h"
 #include "ui/PercentBarDelegate.h"
 
 namespace {
@@ -239,7 +240,8 @@ class FarmHealthTest : public QObject {
     TestFarm farm;
     for (const char* name : {"done", "held"}) {
       const std::string base = std::string("http://") + name + "/";
-      fetcher->serve(base + "QsvStatus.dat", "pmax=200000000000\npmin=199000000000 : 50 kp/s\nDone\n");
+      fetcher->serve(base + "QsvStatus.dat",
+                     "pmax=200000000000\npmin=199000000000 : 50 kp/s\nDone\n");
       fetcher->serve(base + "fact.txt", "");
       farm.addRemote(name, base + "QsvStatus.dat", base + "fact.txt");
     }
@@ -256,9 +258,56 @@ class FarmHealthTest : public QObject {
              qPrintable(summary->text()));
   }
 
+  // A location's password shows in no cell and no tooltip: not in the
+  // reasons a machine could not be read, nor while its host is waited for.
+  void noCellNorToolTipShowsALocationsPassword() {
+    const std::string dead = "127.0.0.1:" + std::to_string(UnusedPort());
+    TestFarm farm;
+    farm.addRemote("far", "http://farm:s3cr3t@" + dead + "/QsvStatus.dat",
+                   "http://farm:s3cr3t@" + dead + "/fact.txt");
+    farm.addRemote("odd", "https://farm:s3cr3t@m2/QsvStatus.dat",
+                   "https://farm:s3cr3t@m2/fact.txt");
+    OpenWindow open(farm.writeSettings(), prompter_);
+    QVERIFY(open.settle());
+    const QAbstractItemModel* rows = open.find<QTreeView>("machineList")->model();
+    for (int row = 0; row < rows->rowCount(); ++row) {
+      for (int column = 0; column < rows->columnCount(); ++column) {
+        for (int role : {int{Qt::DisplayRole}, int{Qt::ToolTipRole}}) {
+          const QString text = rows->index(row, column).data(role).toString();
+          QVERIFY2(!text.contains("s3cr3t"), qPrintable(text));
+        }
+      }
+    }
+    QVERIFY(rows->index(0, 0)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .startsWith(QString::fromStdString("status file: http://farm:***@" + dead)));
+    QVERIFY(rows->index(1, 0)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .startsWith("status file: https://farm:***@m2/QsvStatus.dat: "));
+
+    auto fetcher = std::make_shared<GateFetcher>();
+    fetcher->serve("http://farm:s3cr3t@m1/QsvStatus.dat", "pmax=200\npmin=100 : 5\n");
+    TestFarm waited;
+    waited.addRemote("m1", "http://farm:s3cr3t@m1/QsvStatus.dat", "");
+    fetcher->holdNext("http://farm:s3cr3t@m1/QsvStatus.dat");
+    OpenWindow waiting(waited.writeSettings(), prompter_, fetcher);
+    QTRY_COMPARE(fetcher->waiting(), 1);
+    const QString toolTip = waiting.find<QTreeView>("machineList")
+                                ->model()
+                                ->index(0, 0)
+                                .data(Qt::ToolTipRole)
+                                .toString();
+    QVERIFY2(toolTip.startsWith("waiting for farm:***@m1 since "), qPrintable(toolTip));
+    fetcher->release();
+    QVERIFY(waiting.settle());
+  }
+
   void rowWaitedForKeepsTheLookOfItsLastRead() {
     auto fetcher = std::make_shared<GateFetcher>();
-    fetcher->serve("http://done/QsvStatus.dat", "pmax=200000000000\npmin=199000000000 : 50 kp/s\nDone\n");
+    fetcher->serve("http://done/QsvStatus.dat",
+                   "pmax=200000000000\npmin=199000000000 : 50 kp/s\nDone\n");
     fetcher->serve("http://done/fact.txt", "");
     TestFarm farm;
     farm.addRemote("done", "http://done/QsvStatus.dat", "http://done/fact.txt");
