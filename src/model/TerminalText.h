@@ -7,11 +7,12 @@
 #include <string_view>
 
 // Text that came from outside (factor files, machine names, error texts, a
-// site's pages) on its way to a terminal, or to a file people read on one. Every byte a terminal could take for a command
-// shows as \xNN instead: the control characters other than tab (ESC among
-// them, which would let a file retitle or clear the terminal), the C1
-// controls U+0080 to U+009F, and bytes that are not UTF-8, whose meaning
-// depends on the terminal. What is left is valid UTF-8.
+// site's pages) on its way to a terminal, or to a file people read on one.
+// Every byte a terminal could take for a command shows as \xNN instead: the
+// control characters other than tab (ESC among them, which would let a file
+// retitle or clear the terminal), the C1 controls U+0080 to U+009F, and
+// bytes that are not UTF-8, whose meaning depends on the terminal. What is
+// left is valid UTF-8.
 std::string TerminalText(std::string_view text);
 
 // Writes a pane's text as TerminalText lines with this platform's line
