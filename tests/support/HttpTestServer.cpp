@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -31,7 +33,8 @@ class Server : public httplib::Server {
 [[maybe_unused]] const bool kLoopbackBypassesProxy = [] {
   const char* list = std::getenv("no_proxy");
   if (!list) list = std::getenv("NO_PROXY");
-  const std::string bypass = list ? std::string(list) + ",127.0.0.1" : "127.0.0.1";
+  const std::string ours = "127.0.0.1,localhost";
+  const std::string bypass = list ? std::string(list) + "," + ours : ours;
   return ::setenv("no_proxy", bypass.c_str(), 1) == 0;
 }();
 
@@ -83,6 +86,48 @@ int BoundLoopbackSocket() {
     throw std::runtime_error("bind to 127.0.0.1 failed");
   }
   return fd;
+}
+
+// Waits until `fd` can be read, looking now and then whether the server
+// stops; false when it does.
+bool WaitReadable(int fd, const std::atomic<bool>& stopping) {
+  pollfd wanted{.fd = fd, .events = POLLIN, .revents = 0};
+  while (!stopping) {
+    if (::poll(&wanted, 1, 20) > 0) return true;
+  }
+  return false;
+}
+
+// The head of the next request on `connection`, taken out of `pending`
+// with what else came in; nothing once the client has closed it.
+std::optional<std::string> NextRequest(int connection, std::string& pending,
+                                       const std::atomic<bool>& stopping) {
+  size_t end;
+  while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+    if (!WaitReadable(connection, stopping)) return std::nullopt;
+    char buffer[4096];
+    const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    if (got <= 0) return std::nullopt;
+    pending.append(buffer, static_cast<size_t>(got));
+  }
+  std::string head = pending.substr(0, end);
+  pending.erase(0, end + 4);
+  return head;
+}
+
+// "/fact.txt" of "GET /fact.txt?x=1 HTTP/1.1".
+std::string RequestPath(const std::string& head) {
+  const size_t start = head.find(' ') + 1;
+  return head.substr(start, head.find_first_of(" ?", start) - start);
+}
+
+bool SendAll(int connection, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(sent));
+  }
+  return true;
 }
 
 int PortOf(int fd) {
@@ -270,6 +315,102 @@ DroppingServer::~DroppingServer() {
 }
 
 std::string DroppingServer::url(std::string_view path) const { return LoopbackUrl(port_, path); }
+
+struct BusyServer::State {
+  int socket = -1;
+  int port = 0;
+  std::chrono::milliseconds answerTime{0};
+  bool keepAlive = false;
+  std::atomic<bool> stopping{false};
+  mutable std::mutex mutex;
+  std::map<std::string, std::string> bodies;
+  int accepted = 0;
+  int open = 0;
+  int mostOpen = 0;
+  std::vector<std::thread> answering;  // only the accepting thread adds to it
+  std::thread accepting;
+
+  void acceptAll() {
+    // What handing a connection on costs a small server's one thread.
+    constexpr std::chrono::milliseconds kAcceptPause{2};
+    while (WaitReadable(socket, stopping)) {
+      const int connection = ::accept4(socket, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection < 0) continue;
+      {
+        std::lock_guard lock(mutex);
+        ++accepted;
+        mostOpen = std::max(mostOpen, ++open);
+      }
+      answering.emplace_back([this, connection] { answer(connection); });
+      std::this_thread::sleep_for(kAcceptPause);
+    }
+  }
+
+  void answer(int connection) {
+    std::string pending;
+    while (const std::optional<std::string> head = NextRequest(connection, pending, stopping)) {
+      std::this_thread::sleep_for(answerTime);
+      if (!SendAll(connection, reply(RequestPath(*head))) || !keepAlive) break;
+    }
+    ::close(connection);
+    std::lock_guard lock(mutex);
+    --open;
+  }
+
+  std::string reply(const std::string& path) const {
+    std::string body;
+    std::string status = "404 Not Found";
+    {
+      std::lock_guard lock(mutex);
+      if (const auto found = bodies.find(path); found != bodies.end()) {
+        body = found->second;
+        status = "200 OK";
+      }
+    }
+    return "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: " + (keepAlive ? "keep-alive" : "close") +
+           "\r\n\r\n" + body;
+  }
+};
+
+BusyServer::BusyServer(int listenQueue, std::chrono::milliseconds answerTime, bool keepAlive)
+    : state_(std::make_unique<State>()) {
+  state_->socket = BoundLoopbackSocket();
+  state_->port = PortOf(state_->socket);
+  state_->answerTime = answerTime;
+  state_->keepAlive = keepAlive;
+  if (::listen(state_->socket, listenQueue) != 0) {
+    ::close(state_->socket);
+    throw std::runtime_error("BusyServer cannot listen");
+  }
+  state_->accepting = std::thread([state = state_.get()] { state->acceptAll(); });
+}
+
+BusyServer::~BusyServer() {
+  state_->stopping = true;
+  state_->accepting.join();
+  for (std::thread& thread : state_->answering) thread.join();
+  ::close(state_->socket);
+}
+
+void BusyServer::serve(const std::string& path, std::string body) {
+  std::lock_guard lock(state_->mutex);
+  state_->bodies[path] = std::move(body);
+}
+
+int BusyServer::port() const { return state_->port; }
+
+std::string BusyServer::url(std::string_view path) const { return LoopbackUrl(state_->port, path); }
+
+int BusyServer::connections() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->accepted;
+}
+
+int BusyServer::mostAtOnce() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->mostOpen;
+}
 
 int UnusedPort() {
   // Free a moment ago; nothing on a test machine is likely to take it before
