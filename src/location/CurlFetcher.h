@@ -14,7 +14,8 @@ struct FetchLimits {
   // long is abandoned; so is one that hears nothing for this long.
   std::chrono::seconds stallTimeout{30};
   size_t lowSpeed = 100;
-  // Every transfer ends by then, however steadily it trickles.
+  // Every file of a host ends by then from the start of its first,
+  // however steadily the host trickles and however many files wait for it.
   std::chrono::milliseconds deadline{60'000};
   // A body beyond this is abandoned: a runaway server must not exhaust memory.
   size_t maxBodyBytes = size_t{256} << 20;
@@ -23,6 +24,10 @@ struct FetchLimits {
   size_t maxBatchBytes = size_t{1} << 30;
   // Transfers in flight at once; the rest of a batch waits for a free one.
   size_t maxConnections = 256;
+  // Of those, to one host, as browsers do: a small server's listen queue
+  // holds them all, where a burst beyond it would wait for the system to
+  // retry a connection, as if the host were down.
+  size_t maxPerHost = 6;
 };
 
 // Fetches with libcurl: one GET with the user agent "quillstrand", headers
@@ -31,10 +36,13 @@ struct FetchLimits {
 // 400 or more is no file: its status line is the error.
 //
 // A batch runs on curl's multi interface on the calling thread, every
-// transfer in flight at once up to maxConnections. A host's fate is
-// shared: once it is unknown, refuses a connection or does not answer, the
+// transfer in flight at once up to maxConnections, at most maxPerHost to
+// one host; a host's other files wait for one of its connections, which
+// is used again. A host's fate is shared: once it is unknown, refuses a
+// connection, does not answer or trickles below the speed limit, the
 // batch's other transfers to it that have heard nothing yet fail at once
-// with the same reason rather than each waiting out its own timeout.
+// with the same reason rather than each waiting out its own timeout, and
+// its files still waiting are never asked for.
 class CurlFetcher : public Fetcher {
  public:
   explicit CurlFetcher(FetchLimits limits = {});

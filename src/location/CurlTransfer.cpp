@@ -9,7 +9,8 @@
 
 namespace {
 
-void SetRequest(CURL* curl, const std::string& url, const curl_slist* headers) {
+void SetRequest(CURL* curl, const std::string& url, const curl_slist* headers,
+                bool keepConnection) {
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, kAppName);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
@@ -24,9 +25,7 @@ void SetRequest(CURL* curl, const std::string& url, const curl_slist* headers) {
   // An error page is no machine file: a 500 page whose lines start with
   // digits would read as new factors.
   curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-  // A sieve machine's small server may serve one connection at a time;
-  // none is held open once its file is in.
-  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, keepConnection ? 0L : 1L);
   // Last-Modified tells when a machine's file last changed, which shows a
   // stalled machine even where the position alone would not yet.
   curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
@@ -95,11 +94,15 @@ UrlHost HostOf(const char* url) {
 }
 
 CurlTransfer::CurlTransfer(const std::string& url, const FetchLimits& limits,
-                           const curl_slist* headers, BodyBudget& budget)
-    : limits_(limits), budget_(budget), easy_(curl_easy_init(), &curl_easy_cleanup) {
+                           const curl_slist* headers, BodyBudget& budget,
+                           Clock::time_point deadline, bool keepConnection)
+    : limits_(limits),
+      budget_(budget),
+      easy_(curl_easy_init(), &curl_easy_cleanup),
+      deadline_(deadline) {
   CURL* curl = easy_.get();
   if (!curl) return;
-  SetRequest(curl, url, headers);
+  SetRequest(curl, url, headers, keepConnection);
   SetLimits(curl, limits);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, curlText_);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
@@ -134,13 +137,14 @@ std::optional<int64_t> CurlTransfer::ModifiedTime() const {
   return static_cast<int64_t>(time);
 }
 
-bool CurlTransfer::FailsTheHost(CURLcode code) const {
+bool CurlTransfer::FailsTheHost(CURLcode code) {
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
       return true;
+    // A host too slow to answer or to send is as slow for its other files.
     case CURLE_OPERATION_TIMEDOUT:
-      return !answered_;
+      return true;
     default:
       return false;
   }
@@ -254,11 +258,12 @@ std::string CurlTransfer::TimeoutWords() const {
          DurationText(limits_.stallTimeout);
 }
 
-Error CurlTransfer::Overdue() const {
-  return {"host " + Host().shown + " did not send the whole file within " +
-              DurationText(limits_.deadline),
+Error OverdueError(const std::string& host, std::chrono::milliseconds deadline) {
+  return {"host " + host + " did not send the whole file within " + DurationText(deadline),
           ETIMEDOUT};
 }
+
+Error CurlTransfer::Overdue() const { return OverdueError(Host().shown, limits_.deadline); }
 
 std::string CurlTransfer::CurlText(CURLcode code) const {
   return *curlText_ ? curlText_ : curl_easy_strerror(code);

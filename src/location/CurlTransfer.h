@@ -37,14 +37,19 @@ struct UrlHost {
 };
 UrlHost HostOf(const char* url);
 
+// Why a file of `host` was not had by its deadline.
+Error OverdueError(const std::string& host, std::chrono::milliseconds deadline);
+
 // One GET of a batch: its libcurl handle, set up with the limits, and what
 // the server has sent so far. libcurl keeps pointers to it, so it stays put.
+// Its connection is left open for another transfer to the host when
+// `keepConnection`.
 class CurlTransfer {
  public:
   using Clock = std::chrono::steady_clock;
 
   CurlTransfer(const std::string& url, const FetchLimits& limits, const curl_slist* headers,
-               BodyBudget& budget);
+               BodyBudget& budget, Clock::time_point deadline, bool keepConnection);
   CurlTransfer(const CurlTransfer&) = delete;
   CurlTransfer& operator=(const CurlTransfer&) = delete;
   ~CurlTransfer();
@@ -56,15 +61,16 @@ class CurlTransfer {
   // Whether a server has sent anything yet, a header line being enough.
   bool Answered() const { return answered_; }
   // When the transfer is to be over by, whatever the host sends.
-  Clock::time_point Deadline() const { return started_ + limits_.deadline; }
+  Clock::time_point Deadline() const { return deadline_; }
 
   // What came of the transfer once libcurl ended it with `code`: the body
   // with the server's Last-Modified time when it sent one, or why there is
   // none, in words for people (without the URL).
   LocationText Outcome(CURLcode code);
   // Whether ending with `code` tells that nothing can be had of the host
-  // now: it is unknown, refuses or drops connections, or does not answer.
-  bool FailsTheHost(CURLcode code) const;
+  // now: it is unknown, refuses or drops connections, does not answer or
+  // sends too slowly.
+  static bool FailsTheHost(CURLcode code);
   // Why a transfer still running at its deadline gave nothing.
   Error Overdue() const;
 
@@ -86,7 +92,7 @@ class CurlTransfer {
   const FetchLimits& limits_;
   BodyBudget& budget_;
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy_;
-  Clock::time_point started_ = Clock::now();
+  Clock::time_point deadline_;
   std::string body_;
   size_t taken_ = 0;  // of the budget, for body_
   std::string statusLine_;

@@ -393,11 +393,14 @@ TEST(CurlFetcher, AHostThatAnswersKeepsItsOtherFiles) {
 TEST(CurlFetcher, KeepsEveryTransferInFlightUpToTheLimit) {
   struct Case {
     size_t maxConnections;
+    size_t maxPerHost;
     int atOnce;
   };
   constexpr int kFiles = 40;
-  for (const auto& [maxConnections, atOnce] : std::array{Case{256, kFiles}, Case{10, 10}}) {
-    SCOPED_TRACE(maxConnections);
+  const std::array cases{Case{256, 256, kFiles}, Case{10, 256, 10}, Case{256, 8, 8}};
+  for (const auto& [maxConnections, maxPerHost, atOnce] : cases) {
+    SCOPED_TRACE(std::to_string(maxConnections) + " in all, " + std::to_string(maxPerHost) +
+                 " to the host");
     HttpTestServer server(kFiles);
     server.setDelay(300ms);  // so that transfers in flight together overlap
     std::vector<std::string> urls;
@@ -408,11 +411,66 @@ TEST(CurlFetcher, KeepsEveryTransferInFlightUpToTheLimit) {
     }
     FetchLimits limits = ShortLimits();
     limits.maxConnections = maxConnections;
+    limits.maxPerHost = maxPerHost;
     const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(limits), urls);
     for (int i = 0; i < kFiles; ++i)
       EXPECT_EQ(BodyOrError(fetched[i]), "factors of " + std::to_string(i));
     EXPECT_EQ(server.mostAtOnce(), atOnce);
   }
+}
+
+// A small server with a listen queue of 5, slow to answer: connections
+// beyond its queue would wait for the system to retry them, beyond the
+// connect limit. That is a busy host, not a dead one: every file is read,
+// over a few connections at a time, used again where the server keeps them.
+TEST(CurlFetcher, ReadsEveryFileOfABusyHost) {
+  struct Case {
+    bool keepAlive;
+    int mostConnections;
+  };
+  constexpr int kFiles = 40;
+  const int perHost = static_cast<int>(FetchLimits{}.maxPerHost);
+  for (const auto& [keepAlive, mostConnections] :
+       std::array{Case{false, kFiles}, Case{true, perHost}}) {
+    SCOPED_TRACE(keepAlive ? "keeps connections" : "closes connections");
+    BusyServer server(5, 20ms, keepAlive);
+    std::vector<std::string> urls;
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string path = "/m" + std::to_string(i) + "/fact.txt";
+      server.serve(path, "factors of " + std::to_string(i));
+      urls.push_back(server.url(path));
+    }
+    const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(ShortLimits()), urls);
+    for (int i = 0; i < kFiles; ++i)
+      EXPECT_EQ(BodyOrError(fetched[i]), "factors of " + std::to_string(i));
+    EXPECT_LE(server.mostAtOnce(), perHost);
+    EXPECT_LE(server.connections(), mostConnections);
+  }
+}
+
+// However many of its files wait, a host that sends steadily but slowly
+// holds the batch no longer than the deadline: once that has passed from
+// its first file, the files still waiting are not asked for.
+TEST(CurlFetcher, EndsEveryFileOfAHostByItsDeadline) {
+  HttpTestServer server;
+  std::vector<std::string> urls;
+  for (int i = 0; i < 6; ++i) {
+    const std::string path = "/m" + std::to_string(i) + "/fact.txt";
+    server.serveTrickle(path, std::string(2'000, 'x'), 100, 100ms);  // 2 s each
+    urls.push_back(server.url(path));
+  }
+  FetchLimits limits = ShortLimits();
+  limits.deadline = 1500ms;
+  limits.maxPerHost = 2;
+  const std::vector<Result<std::string>> fetched = FetchBatch(CurlFetcher(limits), urls);
+  for (size_t i = 0; i < urls.size(); ++i) {
+    SCOPED_TRACE(urls[i]);
+    ExpectReason(fetched[i], urls[i],
+                 "host " + Host(server.port()) + " did not send the whole file within 1500 ms",
+                 ETIMEDOUT);
+  }
+  for (const char* path : {"/m2/fact.txt", "/m3/fact.txt", "/m4/fact.txt", "/m5/fact.txt"})
+    EXPECT_EQ(server.requestCount(path), 0) << path;
 }
 
 // Once the bodies of a batch fill its budget, a body that needs more fails
@@ -451,6 +509,7 @@ TEST(CurlFetcher, StopsEveryTransferWhenAsked) {
   }
   FetchLimits limits;
   limits.maxConnections = 10;
+  limits.maxPerHost = 10;
   const CurlFetcher fetcher(limits);
   std::stop_source stop;
   std::vector<Result<std::string>> fetched;
