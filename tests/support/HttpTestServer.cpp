@@ -46,6 +46,7 @@ struct Answer {
   std::string contentType = "text/plain";
   std::string location{};      // set for a redirect
   std::string lastModified{};  // the Last-Modified header, when set
+  std::vector<std::pair<std::string, std::string>> headers{};
   // For a body sent in pieces: the bytes of each, the wait before every one
   // after the first, and where the connection is closed.
   size_t chunkBytes = 0;
@@ -184,6 +185,7 @@ struct HttpTestServer::State {
     response.status = answer.status;
     if (!answer.location.empty()) response.set_header("Location", answer.location);
     if (!answer.lastModified.empty()) response.set_header("Last-Modified", answer.lastModified);
+    for (const auto& [name, value] : answer.headers) response.set_header(name, value);
     if (answer.chunkBytes == 0) {
       response.set_content(answer.body, answer.contentType);
       return;
@@ -227,6 +229,11 @@ void HttpTestServer::serve(const std::string& path, std::string body, int status
 void HttpTestServer::setLastModified(const std::string& path, std::string httpDate) {
   std::lock_guard lock(state_->mutex);
   state_->answers[path].lastModified = std::move(httpDate);
+}
+
+void HttpTestServer::addHeader(const std::string& path, std::string name, std::string value) {
+  std::lock_guard lock(state_->mutex);
+  state_->answers[path].headers.emplace_back(std::move(name), std::move(value));
 }
 
 void HttpTestServer::redirect(const std::string& from, std::string to, int status) {
@@ -325,9 +332,9 @@ struct BusyServer::State {
   mutable std::mutex mutex;
   std::map<std::string, std::string> bodies;
   int accepted = 0;
-  int open = 0;
-  int mostOpen = 0;
-  std::vector<std::thread> answering;  // only the accepting thread adds to it
+  int answering = 0;
+  int mostAnswering = 0;
+  std::vector<std::thread> connections;  // only the accepting thread adds to it
   std::thread accepting;
 
   void acceptAll() {
@@ -339,9 +346,8 @@ struct BusyServer::State {
       {
         std::lock_guard lock(mutex);
         ++accepted;
-        mostOpen = std::max(mostOpen, ++open);
       }
-      answering.emplace_back([this, connection] { answer(connection); });
+      connections.emplace_back([this, connection] { answer(connection); });
       std::this_thread::sleep_for(kAcceptPause);
     }
   }
@@ -349,12 +355,22 @@ struct BusyServer::State {
   void answer(int connection) {
     std::string pending;
     while (const std::optional<std::string> head = NextRequest(connection, pending, stopping)) {
-      std::this_thread::sleep_for(answerTime);
+      takeTime();
       if (!SendAll(connection, reply(RequestPath(*head))) || !keepAlive) break;
     }
     ::close(connection);
+  }
+
+  // Counted as being answered until the answer goes out, so that the
+  // client cannot have it before the count drops.
+  void takeTime() {
+    {
+      std::lock_guard lock(mutex);
+      mostAnswering = std::max(mostAnswering, ++answering);
+    }
+    std::this_thread::sleep_for(answerTime);
     std::lock_guard lock(mutex);
-    --open;
+    --answering;
   }
 
   std::string reply(const std::string& path) const {
@@ -389,7 +405,7 @@ BusyServer::BusyServer(int listenQueue, std::chrono::milliseconds answerTime, bo
 BusyServer::~BusyServer() {
   state_->stopping = true;
   state_->accepting.join();
-  for (std::thread& thread : state_->answering) thread.join();
+  for (std::thread& thread : state_->connections) thread.join();
   ::close(state_->socket);
 }
 
@@ -409,7 +425,7 @@ int BusyServer::connections() const {
 
 int BusyServer::mostAtOnce() const {
   std::lock_guard lock(state_->mutex);
-  return state_->mostOpen;
+  return state_->mostAnswering;
 }
 
 int UnusedPort() {

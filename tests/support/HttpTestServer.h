@@ -25,6 +25,9 @@ class HttpTestServer {
   // The answer to GET `path`, as served, says it was last modified at
   // `httpDate` ("Thu, 10 Dec 2026 14:02:00 GMT", or any text).
   void setLastModified(const std::string& path, std::string httpDate);
+  // The answer to GET `path`, as served, carries header `name` with `value`
+  // as well, whatever they are.
+  void addHeader(const std::string& path, std::string name, std::string value);
   // Answers GET `from` by sending the client to `to`, any URL.
   void redirect(const std::string& from, std::string to, int status = 302);
   // Answers GET `path` with `body`, announced whole but sent `chunkBytes`
@@ -110,7 +113,8 @@ class BusyServer {
   void serve(const std::string& path, std::string body);
   int port() const;
   std::string url(std::string_view path) const;
-  // Connections accepted so far, and the most that were open at once.
+  // Connections accepted so far, and the most requests that were being
+  // answered at once.
   int connections() const;
   int mostAtOnce() const;
 
