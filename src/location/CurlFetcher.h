@@ -32,8 +32,10 @@ struct FetchLimits {
 
 // Fetches with libcurl: one GET with the user agent "quillstrand", headers
 // that forbid caches, redirects followed (at most 10, to http or https
-// only), the proxy taken from the environment. An answer with a status of
-// 400 or more is no file: its status line is the error.
+// only), the proxy taken from the environment. Only a whole 200 answer is
+// the file: one with a status of 400 or more has its status line for the
+// error; any other status, a body short of its announced length or
+// compressed data that stop before their end are errors that say so.
 //
 // A batch runs on curl's multi interface on the calling thread, every
 // transfer in flight at once up to maxConnections, at most maxPerHost to
