@@ -211,6 +211,12 @@ HttpTestServer::HttpTestServer(size_t workers) : state_(std::make_unique<State>(
   // stop() does nothing before the server runs, and the destructor would
   // then wait for ever.
   while (!server.is_running()) std::this_thread::yield();
+  // It runs before its workers are all there, which under a sanitizer
+  // takes long enough for a test's first request to time out: an answer
+  // shows they are.
+  httplib::Client client("127.0.0.1", state_->port);
+  client.set_read_timeout(std::chrono::seconds(30));
+  client.Get("/.ready");
 }
 
 HttpTestServer::~HttpTestServer() {
