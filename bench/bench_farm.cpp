@@ -7,6 +7,7 @@
 //  - the refresh of the local machines alone, beside `cat` of their files;
 //  - a farm of small files, all over http, where only the latency counts;
 //  - the memory a refresh takes beside the size of the files it reads;
+//  - a farm on one small, busy web server;
 //  - farms whose one host never answers, drops connections or trickles,
 //    which only the fetcher's limits end (each refresh run once, as the
 //    limits of a real refresh make it long).
@@ -47,6 +48,14 @@ struct Farm {
   size_t bytes = 0;
 };
 
+// Each machine at a host name of its own, as in a real farm, though one
+// server answers them all: curl takes every name under "localhost" for
+// the loopback address.
+std::string MachineUrl(const HttpTestServer& server, size_t machine, const std::string& path) {
+  return "http://m" + std::to_string(machine) + ".localhost:" + std::to_string(server.port()) +
+         path;
+}
+
 // Machine i is served over http when it falls in the http share.
 Farm MakeFarm(const FarmOptions& options, const TempDir& dir, HttpTestServer& server) {
   Farm farm;
@@ -60,8 +69,8 @@ Farm MakeFarm(const FarmOptions& options, const TempDir& dir, HttpTestServer& se
       // its own that no sieve client's server needs to have.
       server.serve(folder + "QsvStatus.dat", std::move(files.status), 200, kBytes);
       server.serve(folder + "fact.txt", std::move(files.factors), 200, kBytes);
-      farm.model.Machines.push_back(Machine(files.name, server.url(folder + "fact.txt"),
-                                            server.url(folder + "QsvStatus.dat"),
+      farm.model.Machines.push_back(Machine(files.name, MachineUrl(server, i, folder + "fact.txt"),
+                                            MachineUrl(server, i, folder + "QsvStatus.dat"),
                                             files.middleFactor));
     } else {
       const Machine machine = WriteFakeMachine(dir.path(), i, options.size);
@@ -151,6 +160,31 @@ void TimeHostileHosts(const Fetcher& fetcher) {
               OnceSeconds(MachinesOnOneHost(kTricklingMachines, tricklingUrl), fetcher));
 }
 
+// 100 machines on one small web server with a listen queue of 5 that
+// takes 50 ms over each answer and closes the connection after it: a busy
+// host, whose files are all to be read.
+void TimeBusyHost(const Fetcher& fetcher) {
+  constexpr size_t kMachines = 100;
+  BusyServer busy(5, std::chrono::milliseconds(50), false);
+  Model model;
+  for (size_t i = 0; i < kMachines; ++i) {
+    FakeMachineFiles files = MakeFakeMachine(i, {50, 20});
+    const std::string folder = "/" + files.name + "/";
+    busy.serve(folder + "QsvStatus.dat", std::move(files.status));
+    busy.serve(folder + "fact.txt", std::move(files.factors));
+    model.Machines.push_back(Machine(files.name, busy.url(folder + "fact.txt"),
+                                     busy.url(folder + "QsvStatus.dat"), files.middleFactor));
+  }
+  const auto start = Clock::now();
+  if (!RefreshAll(model, fetcher)) throw std::logic_error("refresh refused");
+  const double seconds = Seconds(Clock::now() - start);
+  const auto unread = std::count_if(
+      model.Machines.begin(), model.Machines.end(),
+      [](const Machine& m) { return !m.StatusError.empty() || !m.FactorError.empty(); });
+  std::printf("refresh of %zu machines on one busy host:   %.1f s, %td of them not read\n",
+              kMachines, seconds, unread);
+}
+
 size_t PeakResidentBytes() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
@@ -214,6 +248,7 @@ int main(int argc, char** argv) {
   std::printf("refresh of %zu machines over http, small files: %.3f s\n", options.machines,
               RefreshSeconds(remote.model, fetcher, latencyOnly));
 
+  TimeBusyHost(fetcher);
   if (!options.skipHostile) TimeHostileHosts(fetcher);
   return 0;
 }

@@ -27,7 +27,15 @@ CurlBatch::CurlBatch(const FetchLimits& limits, std::span<const std::string> url
       budget_(limits.maxBatchBytes),
       headers_(NoCacheHeaders(), &curl_slist_free_all),
       multi_(curl_multi_init(), &curl_multi_cleanup),
-      transfers_(urls.size()) {
+      transfers_(urls.size()),
+      hostOf_(urls.size()) {
+  std::map<std::string, size_t> hostByKey;
+  for (size_t i = 0; i < urls.size(); ++i) {
+    const auto [host, added] = hostByKey.emplace(HostOf(urls[i].c_str()).key, hosts_.size());
+    if (added) hosts_.emplace_back();
+    hosts_[host->second].waiting.push_back(i);
+    hostOf_[i] = host->second;
+  }
   curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &OnSocket);
   curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETDATA, this);
   curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &OnTimer);
@@ -76,18 +84,35 @@ void CurlBatch::Act(curl_socket_t socket, int events) {
 
 void CurlBatch::StartWhatFits() {
   const size_t slots = std::max<size_t>(limits_.maxConnections, 1);
-  while (next_ < urls_.size() && running_ < slots) Start(next_++);
+  const size_t perHost = std::max<size_t>(limits_.maxPerHost, 1);
+  for (HostQueue& host : hosts_) {
+    while (!host.waiting.empty() && host.inFlight < perHost) {
+      if (running_ >= slots) return;
+      const size_t index = host.waiting.front();
+      host.waiting.pop_front();
+      Start(index, host);
+    }
+  }
 }
 
-// A URL that comes after a stop, or whose host has been given up on, ends
-// at once without a transfer.
-void CurlBatch::Start(size_t index) {
+// A URL that comes after a stop, or whose host has been given up on or is
+// past its deadline, ends at once without a transfer.
+void CurlBatch::Start(size_t index, HostQueue& host) {
   const std::string& url = urls_[index];
   if (stop_.stop_requested()) return End(index, FetchError(url, Cancelled()));
-  const auto failed = failedHosts_.find(HostOf(url.c_str()).key);
+  const UrlHost urlHost = HostOf(url.c_str());
+  const auto failed = failedHosts_.find(urlHost.key);
   if (failed != failedHosts_.end()) return End(index, FetchError(url, failed->second));
+  const CurlTransfer::Clock::time_point now = CurlTransfer::Clock::now();
+  if (!host.deadline) host.deadline = now + limits_.deadline;
+  if (*host.deadline <= now)
+    return End(index, FetchError(url, OverdueError(urlHost.shown, limits_.deadline)));
 
-  auto transfer = std::make_unique<CurlTransfer>(url, limits_, headers_.get(), budget_);
+  // The connection is kept for the host's next file; its last ones close
+  // theirs, so that no idle connection of ours holds a server that serves
+  // one at a time while another of ours waits for it.
+  auto transfer = std::make_unique<CurlTransfer>(url, limits_, headers_.get(), budget_,
+                                                 *host.deadline, !host.waiting.empty());
   CURL* handle = transfer->handle();
   if (!handle || !watch_.ok())
     return End(index, FetchError(url, Error{"cannot start a transfer", ENOMEM}));
@@ -97,6 +122,7 @@ void CurlBatch::Start(size_t index) {
     return End(index, FetchError(url, Error{"cannot start a transfer", ENOMEM}));
   transfers_[index] = std::move(transfer);
   ++running_;
+  ++host.inFlight;
 }
 
 void CurlBatch::CollectEnded() {
@@ -168,6 +194,7 @@ void CurlBatch::End(size_t index, LocationText outcome) {
   if (const std::unique_ptr<CurlTransfer> transfer = std::move(transfers_[index])) {
     curl_multi_remove_handle(multi_.get(), transfer->handle());
     --running_;
+    --hosts_[hostOf_[index]].inFlight;
   }
   done_(index, std::move(outcome));
 }

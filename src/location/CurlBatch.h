@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <cstddef>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,8 +17,9 @@
 #include "location/SocketWatch.h"
 
 // The GETs of one batch on curl's multi interface, all driven from the
-// thread that runs it: as many in flight as the limits allow, the rest
-// started as those end, a host's fate shared (see CurlFetcher), and every
+// thread that runs it: as many in flight as the limits allow, to each host
+// and in all, the rest started as those end, a host's fate shared (see
+// CurlFetcher), and every
 // transfer abandoned soon after a stop is asked for. libcurl is told of
 // each socket that is ready (its socket interface), so that a wait costs
 // the same however many transfers are in flight.
@@ -32,12 +34,21 @@ class CurlBatch {
   void Run(std::stop_token stop);
 
  private:
+  // The files of one host, by index in the batch, those not started in
+  // their order; a host is told apart by the host part of the URL.
+  struct HostQueue {
+    std::deque<size_t> waiting;
+    size_t inFlight = 0;
+    // Set when its first file starts.
+    std::optional<CurlTransfer::Clock::time_point> deadline;
+  };
+
   static int OnSocket(CURL*, curl_socket_t socket, int what, void* self, void*);
   static int OnTimer(CURLM*, long timeoutMs, void* self);
   // Lets libcurl act on `socket` (or its timers) being ready for `events`.
   void Act(curl_socket_t socket, int events);
   void StartWhatFits();
-  void Start(size_t index);
+  void Start(size_t index, HostQueue& host);
   void CollectEnded();
   void Ended(size_t index, CURLcode code);
   void EndOverdue();
@@ -62,7 +73,8 @@ class CurlBatch {
   std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi_;
   // By index in the batch; set while in flight.
   std::vector<std::unique_ptr<CurlTransfer>> transfers_;
-  size_t next_ = 0;  // the first URL not started yet
+  std::vector<HostQueue> hosts_;  // in the order of their first file
+  std::vector<size_t> hostOf_;    // by index in the batch: where in hosts_
   size_t running_ = 0;
   // Hosts given up on, by key, and why.
   std::map<std::string, Error> failedHosts_;

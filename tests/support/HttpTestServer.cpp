@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -31,7 +33,8 @@ class Server : public httplib::Server {
 [[maybe_unused]] const bool kLoopbackBypassesProxy = [] {
   const char* list = std::getenv("no_proxy");
   if (!list) list = std::getenv("NO_PROXY");
-  const std::string bypass = list ? std::string(list) + ",127.0.0.1" : "127.0.0.1";
+  const std::string ours = "127.0.0.1,localhost";
+  const std::string bypass = list ? std::string(list) + "," + ours : ours;
   return ::setenv("no_proxy", bypass.c_str(), 1) == 0;
 }();
 
@@ -43,6 +46,7 @@ struct Answer {
   std::string contentType = "text/plain";
   std::string location{};      // set for a redirect
   std::string lastModified{};  // the Last-Modified header, when set
+  std::vector<std::pair<std::string, std::string>> headers{};
   // For a body sent in pieces: the bytes of each, the wait before every one
   // after the first, and where the connection is closed.
   size_t chunkBytes = 0;
@@ -83,6 +87,48 @@ int BoundLoopbackSocket() {
     throw std::runtime_error("bind to 127.0.0.1 failed");
   }
   return fd;
+}
+
+// Waits until `fd` can be read, looking now and then whether the server
+// stops; false when it does.
+bool WaitReadable(int fd, const std::atomic<bool>& stopping) {
+  pollfd wanted{.fd = fd, .events = POLLIN, .revents = 0};
+  while (!stopping) {
+    if (::poll(&wanted, 1, 20) > 0) return true;
+  }
+  return false;
+}
+
+// The head of the next request on `connection`, taken out of `pending`
+// with what else came in; nothing once the client has closed it.
+std::optional<std::string> NextRequest(int connection, std::string& pending,
+                                       const std::atomic<bool>& stopping) {
+  size_t end;
+  while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+    if (!WaitReadable(connection, stopping)) return std::nullopt;
+    char buffer[4096];
+    const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    if (got <= 0) return std::nullopt;
+    pending.append(buffer, static_cast<size_t>(got));
+  }
+  std::string head = pending.substr(0, end);
+  pending.erase(0, end + 4);
+  return head;
+}
+
+// "/fact.txt" of "GET /fact.txt?x=1 HTTP/1.1".
+std::string RequestPath(const std::string& head) {
+  const size_t start = head.find(' ') + 1;
+  return head.substr(start, head.find_first_of(" ?", start) - start);
+}
+
+bool SendAll(int connection, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(sent));
+  }
+  return true;
 }
 
 int PortOf(int fd) {
@@ -139,6 +185,7 @@ struct HttpTestServer::State {
     response.status = answer.status;
     if (!answer.location.empty()) response.set_header("Location", answer.location);
     if (!answer.lastModified.empty()) response.set_header("Last-Modified", answer.lastModified);
+    for (const auto& [name, value] : answer.headers) response.set_header(name, value);
     if (answer.chunkBytes == 0) {
       response.set_content(answer.body, answer.contentType);
       return;
@@ -164,6 +211,12 @@ HttpTestServer::HttpTestServer(size_t workers) : state_(std::make_unique<State>(
   // stop() does nothing before the server runs, and the destructor would
   // then wait for ever.
   while (!server.is_running()) std::this_thread::yield();
+  // It runs before its workers are all there, which under a sanitizer
+  // takes long enough for a test's first request to time out: an answer
+  // shows they are.
+  httplib::Client client("127.0.0.1", state_->port);
+  client.set_read_timeout(std::chrono::seconds(30));
+  client.Get("/.ready");
 }
 
 HttpTestServer::~HttpTestServer() {
@@ -182,6 +235,11 @@ void HttpTestServer::serve(const std::string& path, std::string body, int status
 void HttpTestServer::setLastModified(const std::string& path, std::string httpDate) {
   std::lock_guard lock(state_->mutex);
   state_->answers[path].lastModified = std::move(httpDate);
+}
+
+void HttpTestServer::addHeader(const std::string& path, std::string name, std::string value) {
+  std::lock_guard lock(state_->mutex);
+  state_->answers[path].headers.emplace_back(std::move(name), std::move(value));
 }
 
 void HttpTestServer::redirect(const std::string& from, std::string to, int status) {
@@ -270,6 +328,111 @@ DroppingServer::~DroppingServer() {
 }
 
 std::string DroppingServer::url(std::string_view path) const { return LoopbackUrl(port_, path); }
+
+struct BusyServer::State {
+  int socket = -1;
+  int port = 0;
+  std::chrono::milliseconds answerTime{0};
+  bool keepAlive = false;
+  std::atomic<bool> stopping{false};
+  mutable std::mutex mutex;
+  std::map<std::string, std::string> bodies;
+  int accepted = 0;
+  int answering = 0;
+  int mostAnswering = 0;
+  std::vector<std::thread> connections;  // only the accepting thread adds to it
+  std::thread accepting;
+
+  void acceptAll() {
+    // What handing a connection on costs a small server's one thread.
+    constexpr std::chrono::milliseconds kAcceptPause{2};
+    while (WaitReadable(socket, stopping)) {
+      const int connection = ::accept4(socket, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection < 0) continue;
+      {
+        std::lock_guard lock(mutex);
+        ++accepted;
+      }
+      connections.emplace_back([this, connection] { answer(connection); });
+      std::this_thread::sleep_for(kAcceptPause);
+    }
+  }
+
+  void answer(int connection) {
+    std::string pending;
+    while (const std::optional<std::string> head = NextRequest(connection, pending, stopping)) {
+      takeTime();
+      if (!SendAll(connection, reply(RequestPath(*head))) || !keepAlive) break;
+    }
+    ::close(connection);
+  }
+
+  // Counted as being answered until the answer goes out, so that the
+  // client cannot have it before the count drops.
+  void takeTime() {
+    {
+      std::lock_guard lock(mutex);
+      mostAnswering = std::max(mostAnswering, ++answering);
+    }
+    std::this_thread::sleep_for(answerTime);
+    std::lock_guard lock(mutex);
+    --answering;
+  }
+
+  std::string reply(const std::string& path) const {
+    std::string body;
+    std::string status = "404 Not Found";
+    {
+      std::lock_guard lock(mutex);
+      if (const auto found = bodies.find(path); found != bodies.end()) {
+        body = found->second;
+        status = "200 OK";
+      }
+    }
+    return "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: " + (keepAlive ? "keep-alive" : "close") +
+           "\r\n\r\n" + body;
+  }
+};
+
+BusyServer::BusyServer(int listenQueue, std::chrono::milliseconds answerTime, bool keepAlive)
+    : state_(std::make_unique<State>()) {
+  state_->socket = BoundLoopbackSocket();
+  state_->port = PortOf(state_->socket);
+  state_->answerTime = answerTime;
+  state_->keepAlive = keepAlive;
+  if (::listen(state_->socket, listenQueue) != 0) {
+    ::close(state_->socket);
+    throw std::runtime_error("BusyServer cannot listen");
+  }
+  state_->accepting = std::thread([state = state_.get()] { state->acceptAll(); });
+}
+
+BusyServer::~BusyServer() {
+  state_->stopping = true;
+  state_->accepting.join();
+  for (std::thread& thread : state_->connections) thread.join();
+  ::close(state_->socket);
+}
+
+void BusyServer::serve(const std::string& path, std::string body) {
+  std::lock_guard lock(state_->mutex);
+  state_->bodies[path] = std::move(body);
+}
+
+int BusyServer::port() const { return state_->port; }
+
+std::string BusyServer::url(std::string_view path) const { return LoopbackUrl(state_->port, path); }
+
+int BusyServer::connections() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->accepted;
+}
+
+int BusyServer::mostAtOnce() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->mostAnswering;
+}
 
 int UnusedPort() {
   // Free a moment ago; nothing on a test machine is likely to take it before

@@ -25,6 +25,9 @@ class HttpTestServer {
   // The answer to GET `path`, as served, says it was last modified at
   // `httpDate` ("Thu, 10 Dec 2026 14:02:00 GMT", or any text).
   void setLastModified(const std::string& path, std::string httpDate);
+  // The answer to GET `path`, as served, carries header `name` with `value`
+  // as well, whatever they are.
+  void addHeader(const std::string& path, std::string name, std::string value);
   // Answers GET `from` by sending the client to `to`, any URL.
   void redirect(const std::string& from, std::string to, int status = 302);
   // Answers GET `path` with `body`, announced whole but sent `chunkBytes`
@@ -90,6 +93,34 @@ class DroppingServer {
   int socket_;
   int port_;
   int occupant_;
+};
+
+// A small web server on 127.0.0.1: a short listen queue, one thread that
+// accepts a connection at a time and hands it to a thread of its own, which
+// answers after `answerTime`. Connections beyond the queue wait for the
+// system to retry them, as with a real one under a burst. Closed, its
+// threads joined, in the destructor.
+class BusyServer {
+ public:
+  // `keepAlive`: a connection is answered until the client closes it, else
+  // closed after one answer.
+  BusyServer(int listenQueue, std::chrono::milliseconds answerTime, bool keepAlive);
+  BusyServer(const BusyServer&) = delete;
+  BusyServer& operator=(const BusyServer&) = delete;
+  ~BusyServer();
+
+  // Answers GET `path` with `body`; any other path with 404.
+  void serve(const std::string& path, std::string body);
+  int port() const;
+  std::string url(std::string_view path) const;
+  // Connections accepted so far, and the most requests that were being
+  // answered at once.
+  int connections() const;
+  int mostAtOnce() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 // A port of 127.0.0.1 that nothing listens on, so that connecting is refused.
