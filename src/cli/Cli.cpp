@@ -54,12 +54,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
       "quillstrand-cli"};
   std::string settingsPath;
   const CLI::Option* configOption =
-      app.add_option(
-             "--config", settingsPath,
-             "Settings file to use (default: quillstrand.ini in the working folder when there is "
-             "one, "
-             "else $XDG_CONFIG_HOME/quillstrand/quillstrand.ini, ~/.config/quillstrand/ without "
-             "XDG_CONFIG_HOME)")
+      app.add_option("--config", settingsPath,
+                     std::string("Settings file to use (default: ") + kDefaultSettingsHelp + ")")
           ->type_name("FILE");
   app.set_version_flag("--version", std::string(kAppName) + " " + kVersion);
   app.require_subcommand(1);

@@ -2,6 +2,12 @@
 
 #include <string>
 
+// Where DefaultSettingsPath looks, for the programs' help.
+inline constexpr char kDefaultSettingsHelp[] =
+    "quillstrand.ini in the working folder when there is one, else "
+    "$XDG_CONFIG_HOME/quillstrand/quillstrand.ini (~/.config/quillstrand/quillstrand.ini "
+    "without XDG_CONFIG_HOME)";
+
 // The settings file to use when none is named: quillstrand.ini in the
 // working folder when there is one (so that a farm folder keeps its own
 // settings), else quillstrand/quillstrand.ini in the user's configuration

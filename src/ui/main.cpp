@@ -42,11 +42,7 @@ int RunProgram(int argc, char** argv) {
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption config(
-      "config",
-      "Settings file to use (default: quillstrand.ini in the working folder when there is one, "
-      "else $XDG_CONFIG_HOME/quillstrand/quillstrand.ini, ~/.config/quillstrand/ without "
-      "XDG_CONFIG_HOME).",
-      "FILE");
+      "config", QString("Settings file to use (default: %1).").arg(kDefaultSettingsHelp), "FILE");
   parser.addOption(config);
   if (WantsText(parser, argc, argv)) {
     const QCoreApplication app(argc, argv);
