@@ -19,6 +19,7 @@
 #include "model/Constants.h"
 #include "model/FileStamp.h"
 #include "model/SettingsFile.h"
+#include "model/SettingsLocation.h"
 #include "model/TerminalText.h"
 
 namespace {
@@ -51,9 +52,11 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   CLI::App app{
       std::string(kAppName) + " " + kVersion + ": the sieve farm administrator, without a window",
       "quillstrand-cli"};
-  std::string settingsPath = kSettingsFileName;
+  std::string settingsPath;
   const CLI::Option* configOption =
-      app.add_option("--config", settingsPath, "Settings file to use")->capture_default_str();
+      app.add_option("--config", settingsPath,
+                     std::string("Settings file to use (default: ") + kDefaultSettingsHelp + ")")
+          ->type_name("FILE");
   app.set_version_flag("--version", std::string(kAppName) + " " + kVersion);
   app.require_subcommand(1);
   CLI::App* config =
@@ -96,7 +99,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
       "watch", "Refresh, and submit when AutoSubmit is on, every AutoTimerInterval minutes");
   WatchRequest watchRequest;
   watch->add_option("--ticks", watchRequest.ticks, "End after this many ticks")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
 
   try {
     app.parse(argc, argv);
@@ -105,7 +109,9 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     return code == 0 ? 0 : 2;
   }
 
-  if (configOption->count() > 0 && !StampFile(settingsPath).Exists)
+  if (configOption->count() == 0)
+    settingsPath = DefaultSettingsPath();
+  else if (!StampFile(settingsPath).Exists)
     err << "quillstrand-cli: " << settingsPath
         << " does not exist; it will be created at the first save\n";
   Model model;
