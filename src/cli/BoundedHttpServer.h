@@ -1,6 +1,7 @@
 #pragma once
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include "cli/FarmServer.h"
 
@@ -14,6 +15,11 @@
 class BoundedHttpServer : public httplib::Server {
  public:
   explicit BoundedHttpServer(const ServerLimits& limits);
+
+  // httplib listens with a backlog of 5: in a burst of connections the
+  // rest would lose their first packet and retry only a second later.
+  // Listening again on the bound socket raises it.
+  void RaiseBacklog() { ::listen(svr_sock_, SOMAXCONN); }
 
  private:
   bool process_and_close_socket(socket_t socket) override;

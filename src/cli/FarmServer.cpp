@@ -139,7 +139,7 @@ FarmServer::FarmServer(ServerOptions options)
 FarmServer::~FarmServer() { Stop(); }
 
 Result<int> FarmServer::Start() {
-  httplib::Server& http = state_->http;
+  BoundedHttpServer& http = state_->http;
   const ServerOptions& options = state_->options;
   errno = 0;
   const int port = options.port == 0
@@ -151,6 +151,7 @@ Result<int> FarmServer::Start() {
                      (why != 0 ? std::string(": ") + std::strerror(why) : std::string()),
                  why};
   }
+  http.RaiseBacklog();
   auto listened = std::make_shared<std::atomic<bool>>(false);
   state_->listener = std::thread([&http, listened] {
     http.listen_after_bind();
