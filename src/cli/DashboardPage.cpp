@@ -120,7 +120,9 @@ constexpr char kScript[] = R"(
     table.replaceChild(body, table.tBodies[0]);
     document.getElementById("summary").textContent = status.summary.text;
     var readAt = document.getElementById("read-at");
-    readAt.textContent = new Date(status.readAt * 1000).toLocaleString();
+    var when = new Date(status.readAt * 1000);
+    readAt.textContent = when.toLocaleString();
+    readAt.setAttribute("datetime", when.toISOString().replace(/\.\d+Z$/, "Z"));
     readAt.setAttribute("data-unix", shownAt);
     document.title = "quillstrand: " + status.summary.text;
   }
