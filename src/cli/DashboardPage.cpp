@@ -40,21 +40,14 @@ std::string Explanation(const MachineHealth& health) {
   return health.State == HealthState::Unreachable ? "its files could not be read" : health.Detail;
 }
 
-std::string UtcText(int64_t unixSeconds) {
+// The reading's time in UTC, as strftime's `format` writes it: a page
+// without scripts cannot know the viewer's time zone.
+std::string UtcText(int64_t unixSeconds, const char* format) {
   const auto seconds = static_cast<std::time_t>(unixSeconds);
   std::tm utc{};
   ::gmtime_r(&seconds, &utc);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
-  return text;
-}
-
-std::string IsoText(int64_t unixSeconds) {
-  const auto seconds = static_cast<std::time_t>(unixSeconds);
-  std::tm utc{};
-  ::gmtime_r(&seconds, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  std::strftime(text, sizeof text, format, &utc);
   return text;
 }
 
@@ -143,6 +136,25 @@ constexpr char kScript[] = R"(
 })();
 )";
 
+// Without scripts the page reads itself again every minute.
+std::string Head(const std::string& summary) {
+  return std::string(
+             "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+             "<meta name=\"color-scheme\" content=\"light dark\">\n"
+             "<noscript><meta http-equiv=\"refresh\" content=\"60\"></noscript>\n"
+             "<title>quillstrand: ") +
+         summary + "</title>\n<style>" + kStyle + "</style>\n</head>\n";
+}
+
+std::string Heading(const std::string& summary, int64_t time) {
+  return "<h1>quillstrand</h1>\n<p id=\"summary\">" + summary +
+         "</p>\n<p>Read at <time id=\"read-at\" datetime=\"" + UtcText(time, "%Y-%m-%dT%H:%M:%SZ") +
+         "\" data-unix=\"" + std::to_string(time) + "\">" + UtcText(time, "%Y-%m-%d %H:%M:%S UTC") +
+         "</time></p>\n<p id=\"stale\">The server cannot be reached: this is the last reading "
+         "it gave.</p>\n";
+}
+
 std::string HeaderRow() {
   std::string html = "<tr>";
   for (const MachineColumn& column : kMachineColumns)
@@ -194,24 +206,9 @@ std::string DashboardPage(const FarmReading& reading) {
   const Model& farm = reading.Farm;
   const std::string summary = HtmlText(SummaryText(SummarizeFarm(farm, reading.Time)));
   const std::vector<MachineHealth> health = FarmHealth(farm, reading.Time);
-  std::string html =
-      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "<meta name=\"color-scheme\" content=\"light dark\">\n"
-      "<noscript><meta http-equiv=\"refresh\" content=\"60\"></noscript>\n"
-      "<title>quillstrand: " +
-      summary + "</title>\n<style>" + kStyle +
-      "</style>\n</head>\n"
-      "<body>\n<h1>quillstrand</h1>\n<p id=\"summary\">" +
-      summary +
-      "</p>\n"
-      "<p>Read at <time id=\"read-at\" datetime=\"" +
-      IsoText(reading.Time) + "\" data-unix=\"" + std::to_string(reading.Time) + "\">" +
-      UtcText(reading.Time) +
-      "</time></p>\n"
-      "<p id=\"stale\">The server cannot be reached: this is the last reading it gave.</p>\n"
-      "<div class=\"scroll\"><table id=\"machines\">\n<thead>" +
-      HeaderRow() + "</thead>\n<tbody>\n";
+  std::string html = Head(summary) + "<body>\n" + Heading(summary, reading.Time) +
+                     "<div class=\"scroll\"><table id=\"machines\">\n<thead>" + HeaderRow() +
+                     "</thead>\n<tbody>\n";
   for (size_t i = 0; i < farm.Machines.size(); ++i)
     html += MachineRowHtml(farm.Machines[i], health[i]);
   return html + "</tbody>\n</table></div>\n<script>" + kScript + "</script>\n</body>\n</html>\n";
