@@ -19,6 +19,12 @@ BoundedHttpServer::BoundedHttpServer(const ServerLimits& limits) : limits_(limit
   new_task_queue = [threads = limits.threads] { return new httplib::ThreadPool(threads); };
   set_payload_max_length(limits.requestBytes);
   set_keep_alive_max_count(kRequestsPerConnection);
+  // Not the library's SO_REUSEPORT, with which a second server on the same
+  // port would bind as well and take a share of the requests.
+  set_socket_options([](socket_t socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   // What the answers' Keep-Alive header tells the client.
   const auto idle = std::chrono::ceil<std::chrono::seconds>(limits.idleTime);
   set_keep_alive_timeout(std::max<time_t>(1, static_cast<time_t>(idle.count())));

@@ -337,6 +337,8 @@ TEST_F(ServeTest, RefusesWhatItCannotServeSafely) {
       Case{{"--listen", "127.0.0.1"}, "give ADDRESS:PORT"},
       Case{{"--token-file", dir_.file("no-such-file")}, "--token-file "},
       Case{{"--token-file", empty}, "the file is empty"},
+      Case{{"--listen", "127.0.0.1:" + std::to_string(web_.port())},
+           "cannot listen on 127.0.0.1 port "},
   };
   for (const auto& [options, says] : cases) {
     SCOPED_TRACE(options[1]);
