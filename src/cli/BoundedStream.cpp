@@ -6,12 +6,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 // How often a wait looks whether the server stops.
 constexpr std::chrono::milliseconds kStep{50};
+
+// A big answer to a far client takes its time: each byte sent gives the
+// exchange as long again as this rate needs for it. A client that takes
+// less is still cut off, however slowly it reads.
+constexpr uint64_t kAnswerBytesPerSecond = 64 << 10;
 
 using Address = sockaddr_storage;
 
@@ -98,7 +104,11 @@ ssize_t BoundedStream::write(const char* ptr, size_t size) {
   for (;;) {
     if (!Wait(POLLOUT, deadline_)) return Exceed();
     const ssize_t sent = ::send(socket_, ptr, size, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent >= 0) return sent;
+    if (sent >= 0) {
+      deadline_ += std::chrono::nanoseconds(static_cast<uint64_t>(sent) * 1'000'000'000 /
+                                            kAnswerBytesPerSecond);
+      return sent;
+    }
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
   }
 }

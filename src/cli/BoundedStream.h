@@ -20,7 +20,8 @@ class BoundedStream : public httplib::Stream {
   // Waits up to `idle` for the first bytes of the next request.
   bool AwaitRequest(std::chrono::milliseconds idle);
   // The request from here may take `time`, `bytes` and `lines` at most
-  // (request line and headers, a line each), to its answer's last byte.
+  // (request line and headers, a line each), to its answer's last byte;
+  // a big answer adds to the time as it goes out.
   void BeginRequest(std::chrono::milliseconds time, size_t bytes, size_t lines);
   // True once the request went over its budget or past its deadline.
   bool Exceeded() const { return exceeded_; }

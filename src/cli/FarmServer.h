@@ -14,8 +14,9 @@ struct ServerLimits {
   size_t threads = 8;           // connections answered at once; the rest wait
   size_t requestBytes = 16384;  // request line, headers and body together
   size_t headers = 64;
-  // From the first byte of a request to the last of its answer; a client
-  // slower than that, sending or taking, is cut off.
+  // From the first byte of a request to the last of its answer, and a
+  // second more for every 64 kB of the answer; a client slower than that,
+  // sending or taking, is cut off.
   std::chrono::milliseconds requestTime{10'000};
   // How long a kept-alive connection may wait for its next request.
   std::chrono::milliseconds idleTime{2'000};
