@@ -11,6 +11,7 @@
 #include "cli/MachineOption.h"
 #include "cli/MarkOldCommand.h"
 #include "cli/RangesCommand.h"
+#include "cli/ServeCommand.h"
 #include "cli/SignalStop.h"
 #include "cli/StatusCommand.h"
 #include "cli/SubmitCommand.h"
@@ -101,6 +102,28 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   watch->add_option("--ticks", watchRequest.ticks, "End after this many ticks")
       ->check(CLI::PositiveNumber)
       ->type_name("N");
+  CLI::App* serve = app.add_subcommand(
+      "serve",
+      "Refresh every AutoTimerInterval minutes and serve the last reading over HTTP, read-only: "
+      "a dashboard at /, the status --json document at /status.json, Prometheus metrics at "
+      "/metrics and /healthz; submits nothing and writes nothing");
+  ServeRequest serveRequest;
+  serve
+      ->add_option("--listen", serveRequest.listen,
+                   "Address and port to listen on, ADDRESS:PORT ([::1]:PORT for IPv6; port 0 "
+                   "takes a free one); an address other computers reach needs --token-file")
+      ->type_name("ADDRESS:PORT")
+      ->capture_default_str();
+  serve
+      ->add_option("--token-file", serveRequest.tokenFile,
+                   "File holding a token that every request must bear, as the header "
+                   "'Authorization: Bearer TOKEN'")
+      ->type_name("FILE");
+  serve
+      ->add_option("--every", serveRequest.every,
+                   "Refresh every SECONDS instead of every AutoTimerInterval minutes")
+      ->type_name("SECONDS")
+      ->check(CLI::PositiveNumber);
 
   try {
     app.parse(argc, argv);
@@ -155,6 +178,11 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     std::stop_source stop;
     const SignalStop signals(stop);
     return RunWatch(model, CurlFetcher(), watchRequest, settingsPath, stop.get_token(), out, err);
+  }
+  if (serve->parsed()) {
+    std::stop_source stop;
+    const SignalStop signals(stop);
+    return RunServe(model, CurlFetcher(), serveRequest, stop.get_token(), out, err);
   }
   return 0;
 }

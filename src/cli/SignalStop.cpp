@@ -2,7 +2,9 @@
 
 #include <pthread.h>
 
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 
 namespace {
 
@@ -32,4 +34,12 @@ SignalStop::~SignalStop() {
   while (sigtimedwait(&signals_, nullptr, &now) > 0) {
   }
   pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+bool WaitFor(std::chrono::milliseconds period, const std::stop_token& stop) {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  wake.wait_for(lock, stop, period, [] { return false; });
+  return !stop.stop_requested();
 }

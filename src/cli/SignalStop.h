@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <stop_token>
 #include <thread>
 
@@ -22,3 +23,6 @@ class SignalStop {
   sigset_t previous_;
   std::jthread waiter_;
 };
+
+// Waits `period` unless stopped first; false when stopped.
+bool WaitFor(std::chrono::milliseconds period, const std::stop_token& stop);

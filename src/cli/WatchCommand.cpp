@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
+#include "cli/SignalStop.h"
 #include "cli/SubmitCommand.h"
 #include "farm/Automation.h"
 #include "farm/Health.h"
@@ -14,15 +13,6 @@
 #include "submit/Submission.h"
 
 namespace {
-
-// Waits `period` unless stopped first; false when stopped.
-bool WaitFor(std::chrono::milliseconds period, const std::stop_token& stop) {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  wake.wait_for(lock, stop, period, [] { return false; });
-  return !stop.stop_requested();
-}
 
 size_t MachinesRead(const Model& model) {
   return static_cast<size_t>(

@@ -76,13 +76,6 @@ bool IsFinished(const Machine& machine) {
   return machine.Done || (machine.Pmax > 0 && machine.CurrentP >= machine.Pmax);
 }
 
-// When the status file last changed, as far as anything tells.
-std::optional<int64_t> LastChange(const Machine& machine) {
-  if (machine.StatusModified) return machine.StatusModified;
-  if (machine.PositionSince != 0) return machine.PositionSince;
-  return std::nullopt;
-}
-
 // With the year: a farm's end may lie in the next one, or years away.
 std::string FarmEndText(const std::optional<int64_t>& doneAt) {
   if (!doneAt) return "farm end unknown";
@@ -109,6 +102,12 @@ int32_t& MachinesIn(FarmSummary& summary, HealthState state) {
 
 }  // namespace
 
+std::optional<int64_t> StatusChangedAt(const Machine& machine) {
+  if (machine.StatusModified) return machine.StatusModified;
+  if (machine.PositionSince != 0) return machine.PositionSince;
+  return std::nullopt;
+}
+
 const char* HealthName(HealthState state) {
   switch (state) {
     case HealthState::Working:
@@ -132,7 +131,7 @@ MachineHealth HealthOf(const Machine& machine, const Settings& options, int64_t 
   if (IsFinished(machine))
     return {HealthState::Finished, queueEmpty, "finished; " + QueueText(machine)};
 
-  const std::optional<int64_t> changed = LastChange(machine);
+  const std::optional<int64_t> changed = StatusChangedAt(machine);
   if (changed && now - *changed >= int64_t{options.StalledMinutes} * 60)
     return {HealthState::Stalled, queueEmpty, "no progress since " + SinceText(*changed, now)};
 

@@ -45,6 +45,10 @@ struct MachineHealth {
   friend bool operator==(const MachineHealth&, const MachineHealth&) = default;
 };
 
+// When the machine's status file last changed, as far as anything tells
+// (rule 3 above); none for a machine never read.
+std::optional<int64_t> StatusChangedAt(const Machine& machine);
+
 MachineHealth HealthOf(const Machine& machine, const Settings& options, int64_t now);
 
 // HealthOf every machine, in table order.

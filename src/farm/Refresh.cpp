@@ -128,6 +128,7 @@ const std::string* HttpLocation(const MachineLocations& machine, size_t file) {
 void ApplyFactorCounts(Machine& machine, const Result<FactorScan>& scan) {
   machine.TotalFactors = scan ? scan.value().reading.TotalFactors : 0;
   machine.RangeFactors = scan ? scan.value().reading.RangeFactors : 0;
+  machine.NewFactors = scan ? scan.value().reading.NewCount : 0;
   machine.FactorError = scan ? std::string() : scan.error().message;
 }
 

@@ -29,6 +29,7 @@ struct Machine {
   std::string Name;
   int32_t TotalFactors = 0;
   int32_t RangeFactors = 0;
+  int32_t NewFactors = 0;  // factor lines after LastOldFactor's
   uint64_t RangeStart = 0;
   uint64_t Pmax = 0;
   uint64_t CurrentP = 0;

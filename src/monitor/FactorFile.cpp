@@ -33,6 +33,7 @@ void RecordReading(Model& model, size_t index, const FactorReading& reading) {
   Machine& machine = model.Machines[index];
   machine.TotalFactors = reading.TotalFactors;
   machine.RangeFactors = reading.RangeFactors;
+  machine.NewFactors = reading.NewCount;
   if (reading.Mark) model.Marks.push_back({static_cast<int32_t>(index), *reading.Mark});
   model.NewFactorCount = SaturatingAdd(model.NewFactorCount, reading.NewCount);
 }
@@ -41,6 +42,7 @@ void RecordReading(Model& model, size_t index, const FactorReading& reading) {
 bool StartReading(Machine& machine, const Error* error) {
   machine.TotalFactors = 0;
   machine.RangeFactors = 0;
+  machine.NewFactors = 0;
   machine.FactorError = error ? error->message : std::string();
   return !error;
 }
