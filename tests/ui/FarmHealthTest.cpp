@@ -20,6 +20,7 @@
 #include "WindowFixture.h"
 #include "monitor/MachineRow.h"
 #include "support/GateFetcher.h"
+#include "support/QtTestClass.h"
 #include "ui/PercentBarDelegate.h"
 
 namespace {
@@ -424,5 +425,5 @@ class FarmHealthTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(FarmHealthTest)
+QUILLSTRAND_QTEST_MAIN(FarmHealthTest)
 #include "FarmHealthTest.moc"
