@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "ServeInBackground.h"
+
 namespace {
 
 // httplib listens with a backlog of 5: in a burst of connections the rest
@@ -160,10 +162,7 @@ HttpTestServer::HttpTestServer(size_t workers) : state_(std::make_unique<State>(
   state_->port = server.bind_to_any_port("127.0.0.1");
   if (state_->port < 0) throw std::runtime_error("HttpTestServer cannot bind to 127.0.0.1");
   server.raiseBacklog();
-  state_->thread = std::thread([&server] { server.listen_after_bind(); });
-  // stop() does nothing before the server runs, and the destructor would
-  // then wait for ever.
-  while (!server.is_running()) std::this_thread::yield();
+  state_->thread = ServeInBackground(server);
 }
 
 HttpTestServer::~HttpTestServer() {
