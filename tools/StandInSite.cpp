@@ -12,6 +12,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "ServeInBackground.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
 #include "submit/SubmissionExchange.h"
@@ -206,9 +207,7 @@ StandInSite::StandInSite(int port) : state_(std::make_unique<State>()) {
                          : (server.bind_to_port("127.0.0.1", port) ? port : -1);
   if (state.port < 0)
     throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
-  state.thread = std::thread([&server] { server.listen_after_bind(); });
-  // stop() does nothing before the server runs.
-  while (!server.is_running()) std::this_thread::yield();
+  state.thread = ServeInBackground(server);
 }
 
 StandInSite::~StandInSite() {

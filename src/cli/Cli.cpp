@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <mutex>
+#include <optional>
 #include <system_error>
 
 #include "cli/CheckCommand.h"
@@ -32,6 +33,14 @@ std::function<void(size_t, size_t)> ProgressLine(std::ostream& err) {
     const std::lock_guard guard(*lock);
     err << "\rReading machines: " << read << '/' << of << (read == of ? "\n" : "") << std::flush;
   };
+}
+
+// Adds `--machine I` to `command`. The value is kept as typed, so that a
+// wrong one is named the way the user wrote it; MachineIndex reads it once
+// the machines are known.
+CLI::Option* AddMachineOption(CLI::App& command, std::optional<std::string>& typed,
+                              const std::string& description) {
+  return command.add_option("--machine", typed, description)->type_name("I");
 }
 
 // Reads the --machine option once the machines are known; false, said on

@@ -5,11 +5,6 @@
 
 #include "model/Numbers.h"
 
-CLI::Option* AddMachineOption(CLI::App& command, std::optional<std::string>& typed,
-                              const std::string& description) {
-  return command.add_option("--machine", typed, description)->type_name("I");
-}
-
 Result<size_t> MachineIndex(const std::string& typed, size_t machineCount) {
   const auto fail = [&](const std::string& why) {
     return Error{"--machine " + (typed.empty() ? "\"\"" : typed) + ": " + why};

@@ -1,6 +1,7 @@
 #include "cli/RangesCommand.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 

@@ -8,6 +8,7 @@
 #include "session/AutoTimer.h"
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
+#include "support/QtTestClass.h"
 #include "support/SiteUnderTest.h"
 #include "support/TempDir.h"
 
@@ -141,5 +142,5 @@ class AutoTimerTest : public QObject {
   std::unique_ptr<AutoTimer> timer_;
 };
 
-QTEST_GUILESS_MAIN(AutoTimerTest)
+QUILLSTRAND_QTEST_MAIN(AutoTimerTest)
 #include "AutoTimerTest.moc"

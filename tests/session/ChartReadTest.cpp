@@ -6,6 +6,7 @@
 #include "model/SettingsFile.h"
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
+#include "support/QtTestClass.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -154,5 +155,5 @@ class ChartReadTest : public QObject {
   std::unique_ptr<FarmSession> session_;
 };
 
-QTEST_GUILESS_MAIN(ChartReadTest)
+QUILLSTRAND_QTEST_MAIN(ChartReadTest)
 #include "ChartReadTest.moc"

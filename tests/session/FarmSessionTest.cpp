@@ -8,6 +8,7 @@
 #include "ranges/QueueFile.h"
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
+#include "support/QtTestClass.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -141,5 +142,5 @@ class FarmSessionTest : public QObject {
   std::unique_ptr<FarmSession> session_;
 };
 
-QTEST_GUILESS_MAIN(FarmSessionTest)
+QUILLSTRAND_QTEST_MAIN(FarmSessionTest)
 #include "FarmSessionTest.moc"

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "ServeInBackground.h"
+
 namespace {
 
 // httplib listens with a backlog of 5: in a burst of connections the rest
@@ -207,10 +209,7 @@ HttpTestServer::HttpTestServer(size_t workers) : state_(std::make_unique<State>(
   state_->port = server.bind_to_any_port("127.0.0.1");
   if (state_->port < 0) throw std::runtime_error("HttpTestServer cannot bind to 127.0.0.1");
   server.raiseBacklog();
-  state_->thread = std::thread([&server] { server.listen_after_bind(); });
-  // stop() does nothing before the server runs, and the destructor would
-  // then wait for ever.
-  while (!server.is_running()) std::this_thread::yield();
+  state_->thread = ServeInBackground(server);
   // It runs before its workers are all there, which under a sanitizer
   // takes long enough for a test's first request to time out: an answer
   // shows they are.

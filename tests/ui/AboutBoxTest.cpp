@@ -7,6 +7,7 @@
 
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
+#include "support/QtTestClass.h"
 #include "ui/CAboutDlg.h"
 
 // The About box and the ways to open it.
@@ -81,5 +82,5 @@ class AboutBoxTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(AboutBoxTest)
+QUILLSTRAND_QTEST_MAIN(AboutBoxTest)
 #include "AboutBoxTest.moc"

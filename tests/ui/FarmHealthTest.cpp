@@ -21,6 +21,7 @@
 #include "monitor/MachineRow.h"
 #include "support/GateFetcher.h"
 #include "support/HttpTestServer.h"
+#include "support/QtTestClass.h"
 #include "ui/PercentBarDelegate.h"
 
 namespace {
@@ -473,5 +474,5 @@ class FarmHealthTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(FarmHealthTest)
+QUILLSTRAND_QTEST_MAIN(FarmHealthTest)
 #include "FarmHealthTest.moc"

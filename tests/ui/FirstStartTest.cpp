@@ -7,6 +7,7 @@
 #include "ModalDialogs.h"
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
+#include "support/QtTestClass.h"
 #include "ui/Startup.h"
 
 // A first start leads to a first machine.
@@ -88,5 +89,5 @@ class FirstStartTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(FirstStartTest)
+QUILLSTRAND_QTEST_MAIN(FirstStartTest)
 #include "FirstStartTest.moc"

@@ -9,6 +9,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "support/HttpTestServer.h"
+#include "support/QtTestClass.h"
 
 namespace {
 
@@ -172,5 +173,5 @@ class MachineTestButtonTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(MachineTestButtonTest)
+QUILLSTRAND_QTEST_MAIN(MachineTestButtonTest)
 #include "MachineTestButtonTest.moc"

@@ -7,6 +7,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
+#include "support/QtTestClass.h"
 
 // Mark as old and Copy new, on what the New factors pane shows.
 class NewFactorActionsTest : public QObject {
@@ -161,5 +162,5 @@ class NewFactorActionsTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(NewFactorActionsTest)
+QUILLSTRAND_QTEST_MAIN(NewFactorActionsTest)
 #include "NewFactorActionsTest.moc"

@@ -11,6 +11,7 @@
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
 #include "support/HttpTestServer.h"
+#include "support/QtTestClass.h"
 
 namespace {
 
@@ -577,5 +578,5 @@ class OptionsDialogTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(OptionsDialogTest)
+QUILLSTRAND_QTEST_MAIN(OptionsDialogTest)
 #include "OptionsDialogTest.moc"

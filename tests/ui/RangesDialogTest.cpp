@@ -14,6 +14,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "support/GateFetcher.h"
+#include "support/QtTestClass.h"
 
 namespace {
 
@@ -607,5 +608,5 @@ class RangesDialogTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(RangesDialogTest)
+QUILLSTRAND_QTEST_MAIN(RangesDialogTest)
 #include "RangesDialogTest.moc"

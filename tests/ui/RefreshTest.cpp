@@ -11,6 +11,7 @@
 #include "location/CurlFetcher.h"
 #include "support/GateFetcher.h"
 #include "support/HttpTestServer.h"
+#include "support/QtTestClass.h"
 
 using namespace std::chrono_literals;
 
@@ -197,5 +198,5 @@ class RefreshTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(RefreshTest)
+QUILLSTRAND_QTEST_MAIN(RefreshTest)
 #include "RefreshTest.moc"

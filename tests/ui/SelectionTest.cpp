@@ -4,6 +4,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "support/GateFetcher.h"
+#include "support/QtTestClass.h"
 
 // Selecting a machine narrows the factors on display to it.
 class SelectionTest : public QObject {
@@ -102,5 +103,5 @@ class SelectionTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(SelectionTest)
+QUILLSTRAND_QTEST_MAIN(SelectionTest)
 #include "SelectionTest.moc"

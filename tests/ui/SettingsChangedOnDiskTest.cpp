@@ -6,6 +6,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
+#include "support/QtTestClass.h"
 
 namespace {
 
@@ -102,5 +103,5 @@ class SettingsChangedOnDiskTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(SettingsChangedOnDiskTest)
+QUILLSTRAND_QTEST_MAIN(SettingsChangedOnDiskTest)
 #include "SettingsChangedOnDiskTest.moc"

@@ -4,6 +4,7 @@
 
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
+#include "support/QtTestClass.h"
 #include "ui/SpeedChart.h"
 
 namespace {
@@ -86,5 +87,5 @@ class SpeedChartTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(SpeedChartTest)
+QUILLSTRAND_QTEST_MAIN(SpeedChartTest)
 #include "SpeedChartTest.moc"

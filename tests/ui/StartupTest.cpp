@@ -9,6 +9,7 @@
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
+#include "support/QtTestClass.h"
 
 // The window as it opens: its controls, the first refresh, and closing.
 class StartupTest : public QObject {
@@ -163,5 +164,5 @@ class StartupTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(StartupTest)
+QUILLSTRAND_QTEST_MAIN(StartupTest)
 #include "StartupTest.moc"

@@ -8,6 +8,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "submit/SubmissionLog.h"
+#include "support/QtTestClass.h"
 #include "support/SiteUnderTest.h"
 
 using namespace std::chrono_literals;
@@ -121,5 +122,5 @@ class SubmitTest : public QObject {
   std::unique_ptr<SiteUnderTest> site_;
 };
 
-QTEST_MAIN(SubmitTest)
+QUILLSTRAND_QTEST_MAIN(SubmitTest)
 #include "SubmitTest.moc"

@@ -7,6 +7,7 @@
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
+#include "support/QtTestClass.h"
 
 namespace {
 
@@ -117,5 +118,5 @@ class WindowLayoutTest : public QObject {
   ScriptedPrompter prompter_;
 };
 
-QTEST_MAIN(WindowLayoutTest)
+QUILLSTRAND_QTEST_MAIN(WindowLayoutTest)
 #include "WindowLayoutTest.moc"
