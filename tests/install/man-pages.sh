@@ -10,9 +10,12 @@ page_text() { sed 's/\\-/-/g; s/\\f[BIRP]//g' "$1"; }
 # The options a --help lists: the names that begin its lines' first column.
 options_of() { grep -E '^ +-' | sed -E 's/^ +//; s/  .*//; s/[ =<].*//' | tr ',' '\n' | sed 's/^ *//'; }
 
+# The page is read whole first: grep -q leaves a pipe early, and under
+# pipefail the writer's SIGPIPE would read as a word not found.
 expect_in() {
-  local page=$1 word=$2
-  if ! page_text "$page" | grep -Eq -- "(^|[^a-z-])$word([^a-z-]|\$)"; then
+  local page=$1 word=$2 text
+  text=$(page_text "$page")
+  if ! grep -Eq -- "(^|[^a-z-])$word([^a-z-]|\$)" <<<"$text"; then
     echo "man-pages.sh: ${page##*/} does not name $word" >&2
     missing=1
   fi
