@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "model/FileLock.h"
 #include "model/Files.h"
 #include "model/IniDocument.h"
 #include "model/Numbers.h"
@@ -195,6 +196,16 @@ Status LoadSettings(const std::string& path, Model& model, std::string* warning)
 }
 
 Status SaveSettings(const std::string& path, const Model& model) {
+  return UpdateSettings(path, [&](Model& onDisk) {
+    onDisk.Options = model.Options;
+    onDisk.Machines = model.Machines;
+    return Ok();
+  });
+}
+
+Status UpdateSettings(const std::string& path, const std::function<Status(Model& onDisk)>& apply) {
+  const Result<FileLock> lock = FileLock::Acquire(path, kSettingsLockWait);
+  if (!lock) return lock.error();
   // Read the file again so that what was added to it by hand since the
   // start (other sections, comments) survives the save.
   const auto old = ReadWholeFile(path);
@@ -202,5 +213,8 @@ Status SaveSettings(const std::string& path, const Model& model) {
   const std::string_view oldText = old ? std::string_view(old.value()) : std::string_view();
   if (const auto problem = SettingsTextProblem(oldText))
     return Error{path + ": " + *problem + "; the settings were not saved over it", EILSEQ};
-  return WriteFileAtomically(path, SaveSettingsText(oldText, model), 0600);
+  Model onDisk;
+  LoadSettingsText(oldText, onDisk);
+  if (Status applied = apply(onDisk); !applied) return applied;
+  return WriteFileAtomically(path, SaveSettingsText(oldText, onDisk), 0600);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,3 +41,16 @@ Status LoadSettings(const std::string& path, Model& model, std::string* warning 
 // saved over, so that what the program could not read is not lost; the
 // error says why. The model keeps its values either way.
 Status SaveSettings(const std::string& path, const Model& model);
+
+// How long a change of the settings file waits for another process of this
+// program to finish its own.
+inline constexpr std::chrono::milliseconds kSettingsLockWait{10000};
+
+// Changes the settings file as one step among other processes of this
+// program: under the file's lock (FileLock) it reads the file as it is now
+// into a model, lets `apply` make this process's change on that model, and
+// writes the result, so that what others changed meanwhile survives. When
+// `apply` fails, nothing is written and its error is returned. A missing
+// file starts from the defaults; a file with a SettingsTextProblem is not
+// written over.
+Status UpdateSettings(const std::string& path, const std::function<Status(Model& onDisk)>& apply);
