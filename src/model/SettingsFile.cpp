@@ -349,9 +349,9 @@ bool SameMachines(const MachineTable& a, const MachineTable& b) {
   });
 }
 
-void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk) {
+void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk, bool tableReplaced) {
   ApplyOwnOptions(base.Options, mine.Options, onDisk.Options);
-  if (!SameMachines(base.Machines, mine.Machines)) {
+  if (tableReplaced || !SameMachines(base.Machines, mine.Machines)) {
     onDisk.Machines = ReplacedTable(base.Machines, mine.Machines, onDisk.Machines);
     return;
   }
@@ -364,11 +364,13 @@ void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk) {
   }
 }
 
-Result<Model> SaveOwnChanges(const std::string& path, const Model& base, const Model& mine) {
+Result<Model> SaveOwnChanges(const std::string& path, const Model& base, const Model& mine,
+                             bool tableReplaced) {
   Model written;
   const Status saved = UpdateSettings(path, [&](Model& onDisk) {
+    // Nothing to keep of a file that is gone: all of `mine` is new to it.
     if (!StampFile(path).Exists) onDisk = base;
-    ApplyOwnChanges(base, mine, onDisk);
+    ApplyOwnChanges(base, mine, onDisk, tableReplaced);
     written.Options = onDisk.Options;
     written.Machines = onDisk.Machines;
     return Ok();

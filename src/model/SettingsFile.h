@@ -64,13 +64,16 @@ bool SameMachines(const MachineTable& a, const MachineTable& b);
 // Puts onto `onDisk`, the settings as the file holds them now, what `mine`
 // changed since `base`, the settings as this process last read or wrote
 // them: each option that differs from the base, and each mark that does.
-// A table that differs from the base's (the Options dialog's) replaces the
-// file's, but keeps the file's mark of each machine still there, by its
-// factor file, whose mark this process did not move. So what another
-// process changed meanwhile survives unless this one changed it too.
-void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk);
+// A table that differs from the base's, or that `tableReplaced` says the
+// user confirmed (the Options dialog's), replaces the file's, but keeps the
+// file's mark of each machine still there, found by its factor file, whose
+// mark this process did not move. So what another process changed
+// meanwhile survives unless this one changed it too.
+void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk,
+                     bool tableReplaced = false);
 
 // Saves this process's own changes (ApplyOwnChanges) as one UpdateSettings;
 // a file that is gone is written anew with all of `mine`. Gives the
 // settings as written: the next base.
-Result<Model> SaveOwnChanges(const std::string& path, const Model& base, const Model& mine);
+Result<Model> SaveOwnChanges(const std::string& path, const Model& base, const Model& mine,
+                             bool tableReplaced = false);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "model/Password.h"
@@ -332,6 +333,49 @@ TEST(SettingsFile, SaveKeepsWhatItDoesNotOwn) {
   Model reloaded;
   ASSERT_TRUE(LoadSettings(path, reloaded));
   EXPECT_EQ(reloaded.Machines.size(), 2u);
+}
+
+// A save rewrites a line only when its value changes: an unchanged one
+// stays byte for byte, whatever blanks or trailing text it holds.
+TEST(SettingsFile, UnchangedLinesStayByteForByte) {
+  const std::string file =
+      "[Settings]\r\n"
+      "Machines=1 ; one machine\r\n"
+      "  Username = sp \r\n"
+      "Login=2\r\n"
+      "AutoTimerInterval=0\r\n"
+      "LaunchCopyNewURL=1\r\nCopyNewURL=u\r\nSpeedAvgIntervals=5\r\nPassword=\r\n"
+      "AutoRefresh=0\r\nAutoSubmit=0\r\nIgnoreErrors=0\r\nStalledMinutes=30\r\nDryHours=24\r\n"
+      "[Machine 0]\r\n"
+      " Name = sp \r\n"
+      "LastOldFactor = 0012 (last week)\r\n";
+  struct Case {
+    std::string name;
+    std::function<void(Model&)> change;
+    std::string from, to;  // the one line that changes; none when empty
+  };
+  const std::vector<Case> cases{
+      {"nothing", [](Model&) {}, "", ""},
+      {"the name", [](Model& m) { m.Machines[0].Name = "sq"; }, " Name = sp ", " Name=sq"},
+      {"the mark", [](Model& m) { m.Machines[0].LastOldFactor = 13; },
+       "LastOldFactor = 0012 (last week)", "LastOldFactor=13"},
+      {"the user", [](Model& m) { m.Options.Username = "x"; }, "  Username = sp ", "  Username=x"},
+      {"login off", [](Model& m) { m.Options.Login = false; }, "Login=2", "Login=0"},
+      {"a machine more", [](Model& m) { m.Machines.push_back(m.Machines[0]); },
+       "Machines=1 ; one machine", "Machines=2"},
+  };
+  for (const auto& [name, change, from, to] : cases) {
+    SCOPED_TRACE(name);
+    Model model = Loaded(file);
+    ASSERT_EQ(model.Machines.size(), 1u);
+    EXPECT_EQ(model.Machines[0].LastOldFactor, 12u);
+    change(model);
+    std::string expected = file;
+    if (!from.empty()) expected.replace(expected.find(from), from.size(), to);
+    if (model.Machines.size() == 2)
+      expected += "[Machine 1]\r\nName=sp\r\nFactorPath=\r\nStatusPath=\r\nLastOldFactor=12\r\n";
+    EXPECT_EQ(SaveSettingsText(file, model), expected);
+  }
 }
 
 TEST(SettingsFile, LongTextValuesRoundTripWhole) {
