@@ -356,10 +356,10 @@ TEST(SettingsFile, UnchangedLinesStayByteForByte) {
   };
   const std::vector<Case> cases{
       {"nothing", [](Model&) {}, "", ""},
-      {"the name", [](Model& m) { m.Machines[0].Name = "sq"; }, " Name = sp ", " Name=sq"},
+      {"the name", [](Model& m) { m.Machines[0].Name = "sq"; }, " Name = sp ", "Name=sq"},
       {"the mark", [](Model& m) { m.Machines[0].LastOldFactor = 13; },
        "LastOldFactor = 0012 (last week)", "LastOldFactor=13"},
-      {"the user", [](Model& m) { m.Options.Username = "x"; }, "  Username = sp ", "  Username=x"},
+      {"the user", [](Model& m) { m.Options.Username = "x"; }, "  Username = sp ", "Username=x"},
       {"login off", [](Model& m) { m.Options.Login = false; }, "Login=2", "Login=0"},
       {"a machine more", [](Model& m) { m.Machines.push_back(m.Machines[0]); },
        "Machines=1 ; one machine", "Machines=2"},

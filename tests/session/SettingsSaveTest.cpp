@@ -33,12 +33,13 @@ Model Saved(const std::string& path) {
   return saved;
 }
 
-// Another process of the program (a cron `submit`) marks b's factors as old.
+// Another process of the program (a cron `submit`) marks b's factors as old;
+// b is the last machine in every table of these tests.
 void MarkAsAnotherProcess(const std::string& path, uint64_t mark) {
   Status marked = Ok();
   std::thread other([&] {
     marked = UpdateSettings(path, [&](Model& onDisk) {
-      onDisk.Machines.at(1).LastOldFactor = mark;
+      onDisk.Machines.back().LastOldFactor = mark;  // b, wherever it is
       return Ok();
     });
   });
