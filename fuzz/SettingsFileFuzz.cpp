@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Model model;
   LoadSettingsText(text, model);
   // Each machine read lies below a section of the text: none are made up.
-  FUZZ_CHECK(model.Machines.size() <= static_cast<size_t>(std::count(text.begin(), text.end(), '[')));
+  FUZZ_CHECK(model.Machines.size() <=
+             static_cast<size_t>(std::count(text.begin(), text.end(), '[')));
   FUZZ_CHECK(model.Options.SpeedAvgIntervals >= 1);
   FUZZ_CHECK(model.Options.AutoTimerInterval >= 1 &&
              model.Options.AutoTimerInterval <= kMaxAutoTimerInterval);

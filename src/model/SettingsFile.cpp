@@ -243,7 +243,7 @@ void ApplyOwnOptions(const Settings& base, const Settings& mine, Settings& onDis
 // A new table in place of the file's: each machine keeps the file's mark
 // unless this process moved it (or the machine is new to it).
 MachineTable ReplacedTable(const MachineTable& base, const MachineTable& mine,
-                          const MachineTable& onDisk) {
+                           const MachineTable& onDisk) {
   const MachinesByFactorFile based(base), there(onDisk);
   MachineTable table;
   table.reserve(mine.size());
@@ -295,8 +295,8 @@ std::string SaveSettingsText(std::string_view old, const Model& model) {
     const std::string section = MachineSection(i);
     // What the section holds now: it may be another machine's, or none,
     // where the file lacked sections below its count.
-    const auto was = file.Has(section) ? std::optional(MachineTexts(ReadMachine(reader, i)))
-                                       : std::nullopt;
+    const auto was =
+        file.Has(section) ? std::optional(MachineTexts(ReadMachine(reader, i))) : std::nullopt;
     const auto now = MachineTexts(model.Machines[i]);
     for (size_t key = 0; key < now.size(); ++key)
       write(section, now[key].first, was ? &(*was)[key].second : nullptr, now[key].second);

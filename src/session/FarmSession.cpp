@@ -102,8 +102,7 @@ Status FarmSession::loadSettings() {
 }
 
 Status FarmSession::saveSettings() {
-  Result<Model> written =
-      SaveOwnChanges(settingsPath_, settingsBase_, model_, tableReplaced_);
+  Result<Model> written = SaveOwnChanges(settingsPath_, settingsBase_, model_, tableReplaced_);
   if (!written) return written.error();
   settingsStamp_ = StampFile(settingsPath_);
   tableReplaced_ = false;

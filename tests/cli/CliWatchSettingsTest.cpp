@@ -32,9 +32,8 @@ TEST(CliWatchSettings, AMachineAddedByHandIsWatchedAndKept) {
   dir.write("a/fact.txt", "1000000007 | 5*2^12+1\n");
   dir.write("b/fact.txt", "2000000011 | 9*2^8+1\n");
   const std::string settings = dir.write(
-      "quillstrand.ini", "[Settings]\nMachines=1\nUsername=bob\nPassword=" +
-                             EncodePassword("pw") + "\nAutoSubmit=1\nAutoTimerInterval=1\n" +
-                             MachineSection(dir, 0, "a"));
+      "quillstrand.ini", "[Settings]\nMachines=1\nUsername=bob\nPassword=" + EncodePassword("pw") +
+                             "\nAutoSubmit=1\nAutoTimerInterval=1\n" + MachineSection(dir, 0, "a"));
   ::setenv("QUILLSTRAND_SERVER", site.Address().c_str(), 1);
   ::setenv("QUILLSTRAND_MINUTE_MS", "400", 1);
   const std::string out = dir.file("watch.out");
@@ -53,11 +52,9 @@ TEST(CliWatchSettings, AMachineAddedByHandIsWatchedAndKept) {
   const int status = watch.Wait();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const std::string lines = ReadFile(out);
-  EXPECT_NE(lines.find("tick 1: 1 of 1 machines read, 1 new factors, submitted"),
-            std::string::npos)
+  EXPECT_NE(lines.find("tick 1: 1 of 1 machines read, 1 new factors, submitted"), std::string::npos)
       << lines;
-  EXPECT_NE(lines.find("tick 2: 2 of 2 machines read, 1 new factors, submitted"),
-            std::string::npos)
+  EXPECT_NE(lines.find("tick 2: 2 of 2 machines read, 1 new factors, submitted"), std::string::npos)
       << lines;
   Model saved;
   ASSERT_TRUE(LoadSettings(settings, saved));

@@ -138,15 +138,11 @@ TEST(WriteFileAtomically, RemovesTemporaryFilesOfWritersThatAreGone) {
     bool stays;
   };
   const std::vector<Case> cases{
-      {"queue.txt." + dead + ".0.tmp", false},
-      {"queue.txt." + dead + ".17.tmp", false},
+      {"queue.txt." + dead + ".0.tmp", false},     {"queue.txt." + dead + ".17.tmp", false},
       {"queue.txt." + alive + ".0.tmp", true},  // its writer may still rename it
-      {"queue.txt." + dead + ".tmp", true},
-      {"queue.txt." + dead + ".x.tmp", true},
-      {"queue.txt." + dead + ".0.tmp.keep", true},
-      {"queue.txt.0.0.tmp", true},
-      {"other.txt." + dead + ".0.tmp", true},
-      {"queue.txt.lock", true},
+      {"queue.txt." + dead + ".tmp", true},        {"queue.txt." + dead + ".x.tmp", true},
+      {"queue.txt." + dead + ".0.tmp.keep", true}, {"queue.txt.0.0.tmp", true},
+      {"other.txt." + dead + ".0.tmp", true},      {"queue.txt.lock", true},
   };
   for (const Case& c : cases) dir.write(c.name, "left");
   ASSERT_TRUE(WriteFileAtomically(target, "new"));

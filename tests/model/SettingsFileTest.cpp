@@ -289,7 +289,8 @@ TEST(SettingsFile, AHundredThousandMachinesAreKeptAndSavedBack) {
   constexpr size_t kMachines = 100'000;
   std::string text = "[Settings]\nMachines=" + std::to_string(kMachines) + "\n";
   for (size_t i = 0; i < kMachines; ++i)
-    text += "[Machine " + std::to_string(i) + "]\nName=m" + std::to_string(i) + "\nLastOldFactor=5\n";
+    text +=
+        "[Machine " + std::to_string(i) + "]\nName=m" + std::to_string(i) + "\nLastOldFactor=5\n";
   Model model;
   EXPECT_EQ(LoadSettingsText(text, model), "");
   ASSERT_EQ(model.Machines.size(), kMachines);

@@ -55,26 +55,63 @@ TEST(ApplyOwnChanges, PutsOnlyThisProcessesChangesOntoTheFile) {
   const std::vector<Case> cases{
       {"nothing", [](Model&) {}, false, {"a", "b"}, {10, 25}, "other"},
       {"an option", [](Model& m) { m.Options.DryHours = 3; }, false, {"a", "b"}, {10, 25}, "other"},
-      {"the same option", [](Model& m) { m.Options.Username = "mine"; }, false, {"a", "b"},
-       {10, 25}, "mine"},
-      {"the layout", [](Model& m) { m.Options.Window.Width = 900; }, false, {"a", "b"}, {10, 25},
+      {"the same option",
+       [](Model& m) { m.Options.Username = "mine"; },
+       false,
+       {"a", "b"},
+       {10, 25},
+       "mine"},
+      {"the layout",
+       [](Model& m) { m.Options.Window.Width = 900; },
+       false,
+       {"a", "b"},
+       {10, 25},
        "other"},
-      {"a's mark", [](Model& m) { m.Machines[0].LastOldFactor = 11; }, false, {"a", "b"},
-       {11, 25}, "other"},
-      {"b's mark too", [](Model& m) { m.Machines[1].LastOldFactor = 21; }, false, {"a", "b"},
-       {10, 21}, "other"},
-      {"a removed", [](Model& m) { m.Machines.erase(m.Machines.begin()); }, true, {"b"}, {25},
+      {"a's mark",
+       [](Model& m) { m.Machines[0].LastOldFactor = 11; },
+       false,
+       {"a", "b"},
+       {11, 25},
        "other"},
-      {"b renamed, moved first", [](Model& m) {
+      {"b's mark too",
+       [](Model& m) { m.Machines[1].LastOldFactor = 21; },
+       false,
+       {"a", "b"},
+       {10, 21},
+       "other"},
+      {"a removed",
+       [](Model& m) { m.Machines.erase(m.Machines.begin()); },
+       true,
+       {"b"},
+       {25},
+       "other"},
+      {"b renamed, moved first",
+       [](Model& m) {
          m.Machines = {m.Machines[1], m.Machines[0]};
          m.Machines[0].Name = "b2";
-       }, true, {"b2", "a"}, {25, 10}, "other"},
-      {"b's file changed", [](Model& m) { m.Machines[1].FactorPath = "/c/fact.txt"; }, true,
-       {"a", "b"}, {10, 20}, "other"},
-      {"b's mark edited in the Machine dialog", [](Model& m) { m.Machines[1].LastOldFactor = 5; },
-       true, {"a", "b"}, {10, 5}, "other"},
-      {"a machine added", [](Model& m) { m.Machines.emplace_back("c", "/c", "/c", 7); }, true,
-       {"a", "b", "c"}, {10, 25, 7}, "other"},
+       },
+       true,
+       {"b2", "a"},
+       {25, 10},
+       "other"},
+      {"b's file changed",
+       [](Model& m) { m.Machines[1].FactorPath = "/c/fact.txt"; },
+       true,
+       {"a", "b"},
+       {10, 20},
+       "other"},
+      {"b's mark edited in the Machine dialog",
+       [](Model& m) { m.Machines[1].LastOldFactor = 5; },
+       true,
+       {"a", "b"},
+       {10, 5},
+       "other"},
+      {"a machine added",
+       [](Model& m) { m.Machines.emplace_back("c", "/c", "/c", 7); },
+       true,
+       {"a", "b", "c"},
+       {10, 25, 7},
+       "other"},
       {"the table confirmed as it was", [](Model&) {}, true, {"a", "b"}, {10, 25}, "other"},
   };
   for (const auto& [name, change, tableReplaced, names, marks, username] : cases) {
@@ -123,8 +160,7 @@ TEST(SaveOwnChanges, TwoWritersOfDifferentOptionsKeepBoth) {
       Model changed = base;
       changed.Options.*mine = i;
       const Result<Model> written = SaveOwnChanges(path, base, changed);
-      if (!written || written.value().Options.*mine != i ||
-          written.value().Options.*theirs < seen)
+      if (!written || written.value().Options.*mine != i || written.value().Options.*theirs < seen)
         return;
       seen = written.value().Options.*theirs;
     }
@@ -132,8 +168,7 @@ TEST(SaveOwnChanges, TwoWritersOfDifferentOptionsKeepBoth) {
   };
   bool firstSound = false, secondSound = false;
   std::thread first(writer, &Settings::StalledMinutes, &Settings::DryHours, std::ref(firstSound));
-  std::thread second(writer, &Settings::DryHours, &Settings::StalledMinutes,
-                     std::ref(secondSound));
+  std::thread second(writer, &Settings::DryHours, &Settings::StalledMinutes, std::ref(secondSound));
   first.join();
   second.join();
   EXPECT_TRUE(firstSound);

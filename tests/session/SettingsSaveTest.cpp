@@ -66,12 +66,10 @@ class SettingsSaveTest : public QObject {
       options.Username = "mine";
       return options;
     };
-    QTest::newRow("layout kept on closing")
-        << Change([](FarmSession& session) {
-             session.keepWindowLayout({800, 600, {300, 200}, {}});
-             return session.saveSettings();
-           })
-        << "a b" << kOtherMark;
+    QTest::newRow("layout kept on closing") << Change([](FarmSession& session) {
+      session.keepWindowLayout({800, 600, {300, 200}, {}});
+      return session.saveSettings();
+    }) << "a b" << kOtherMark;
     QTest::newRow("options confirmed") << Change([=](FarmSession& session) {
       return session.replaceFarm(optionsOf(session), session.model().Machines);
     }) << "a b" << kOtherMark;
@@ -99,7 +97,8 @@ class SettingsSaveTest : public QObject {
 
     const Model saved = Saved(path);
     QStringList savedNames;
-    for (const Machine& machine : saved.Machines) savedNames << QString::fromStdString(machine.Name);
+    for (const Machine& machine : saved.Machines)
+      savedNames << QString::fromStdString(machine.Name);
     QCOMPARE(savedNames.join(' '), names);
     QCOMPARE(saved.Machines.back().LastOldFactor, bMark);
     QCOMPARE(session.model().Machines.back().LastOldFactor, bMark);
