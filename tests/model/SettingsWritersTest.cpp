@@ -150,11 +150,15 @@ TEST(ApplyOwnChanges, KeepsAMachineAddedByHand) {
 TEST(SaveOwnChanges, TwoWritersOfDifferentOptionsKeepBoth) {
   TempDir dir;
   const std::string path = dir.file("quillstrand.ini");
-  ASSERT_TRUE(SaveSettings(path, Farm()));
+  // Each writer counts its option up from 1: a lost update would count the
+  // other's back.
+  Model farm = Farm();
+  farm.Options.StalledMinutes = farm.Options.DryHours = 1;
+  ASSERT_TRUE(SaveSettings(path, farm));
   constexpr uint32_t kSaves = 60;
   const auto writer = [&](uint32_t Settings::*mine, uint32_t Settings::*theirs, bool& sound) {
     uint32_t seen = 0;
-    for (uint32_t i = 1; i <= kSaves; ++i) {
+    for (uint32_t i = 2; i <= kSaves; ++i) {
       Model base;
       if (!LoadSettings(path, base)) return;
       Model changed = base;
