@@ -141,11 +141,25 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     return code == 0 ? 0 : 2;
   }
 
-  if (configOption->count() == 0)
+  if (configOption->count() == 0) {
     settingsPath = DefaultSettingsPath();
-  else if (!StampFile(settingsPath).Exists)
+  } else if (!StampFile(settingsPath).Exists) {
+    // A mistyped path must not pass for an empty farm: only the commands
+    // that may create the file go on without it.
+    const std::string missing = TerminalText(settingsPath) + ": no such settings file";
+    if (check->parsed()) {
+      out << "UNKNOWN: " << missing << '\n';
+      return kCheckUnknown;
+    }
+    for (const CLI::App* command : {status, ranges, equalize, submit, markOld, watch}) {
+      if (command->parsed()) {
+        err << "quillstrand-cli: " << missing << '\n';
+        return 1;
+      }
+    }
     err << "quillstrand-cli: " << settingsPath
         << " does not exist; it will be created at the first save\n";
+  }
   Model model;
   std::string warning;
   if (const Status loaded = LoadSettings(settingsPath, model, &warning); !loaded) {

@@ -8,6 +8,8 @@
 #include "farm/Automation.h"
 #include "farm/Health.h"
 #include "farm/Refresh.h"
+#include "model/FileStamp.h"
+#include "model/SettingsFile.h"
 #include "model/TerminalText.h"
 #include "monitor/MachineRow.h"
 #include "submit/Submission.h"
@@ -39,9 +41,11 @@ class Watch {
         stop_(std::move(stop)),
         out_(out),
         err_(err),
-        log_(SubmissionLogPath(settingsPath)) {}
+        log_(SubmissionLogPath(settingsPath)),
+        settingsStamp_(StampFile(settingsPath)) {}
 
   void Tick(int number) {
+    ReadSettingsAgain();
     RefreshAll(model_, fetcher_);
     const std::string time = UtcTimeText(std::chrono::system_clock::now());
     const std::vector<MachineHealth> health = FarmHealth(model_, UnixNow());
@@ -54,6 +58,32 @@ class Watch {
   }
 
  private:
+  // The file may have been changed since it was read, by hand or by another
+  // process of this program: what it holds now is what the tick works on, so
+  // that a machine added meanwhile is watched and never saved away. A file
+  // that cannot be read leaves the farm as it was.
+  void ReadSettingsAgain() {
+    const FileStamp now = StampFile(settingsPath_);
+    if (!ChangedSince(settingsStamp_, now)) return;
+    Model read;
+    std::string warning;
+    if (const Status loaded = LoadSettings(settingsPath_, read, &warning); !loaded) {
+      err_ << "quillstrand-cli: cannot read settings file " << TerminalText(loaded.error().message)
+           << '\n';
+      return;
+    }
+    if (!warning.empty()) err_ << "quillstrand-cli: warning: " << TerminalText(warning) << '\n';
+    settingsStamp_ = now;
+    model_.Options = std::move(read.Options);
+    if (SameMachines(model_.Machines, read.Machines)) {
+      for (size_t i = 0; i < read.Machines.size(); ++i)
+        model_.Machines[i].LastOldFactor = read.Machines[i].LastOldFactor;
+      return;
+    }
+    ReplaceMachines(model_, std::move(read.Machines));
+    shown_.clear();  // of other machines
+  }
+
   std::string Submit() {
     if (!model_.Options.AutoSubmit) return "not submitted (AutoSubmit is off)";
     if (stop_.stop_requested()) return "stopped before submitting";
@@ -77,6 +107,8 @@ class Watch {
   std::ostream& out_;
   std::ostream& err_;
   SubmissionLog log_;
+  // The settings file as last read (the model came from it just before).
+  FileStamp settingsStamp_;
   std::vector<HealthState> shown_;  // as the last tick found them
 };
 
@@ -85,10 +117,10 @@ class Watch {
 int RunWatch(Model& model, const Fetcher& fetcher, const WatchRequest& request,
              const std::string& settingsPath, std::stop_token stop, std::ostream& out,
              std::ostream& err) {
-  const std::chrono::milliseconds period = AutoTimerPeriod(model.Options, AutomationMinute());
   Watch watch(model, fetcher, settingsPath, stop, out, err);
   for (int tick = 1; !request.ticks || tick <= *request.ticks; ++tick) {
-    if (!WaitFor(period, stop)) break;
+    // The interval as the settings file said at the last tick.
+    if (!WaitFor(AutoTimerPeriod(model.Options, AutomationMinute()), stop)) break;
     watch.Tick(tick);
   }
   return 0;

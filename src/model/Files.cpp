@@ -1,6 +1,8 @@
 #include "model/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -9,11 +11,14 @@
 #include <climits>
 #include <cstdlib>
 #include <new>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "model/Lines.h"
+#include "model/Numbers.h"
 #include "model/Redaction.h"
 
 namespace {
@@ -115,6 +120,35 @@ int CreateTemporaryBeside(const std::string& target, std::string* name) {
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// The writer of `name` when it is a temporary file of CreateTemporaryBeside
+// for the file named `base`: "BASE.PID.N.tmp".
+std::optional<pid_t> TemporaryWriter(std::string_view name, std::string_view base) {
+  if (!name.starts_with(base) || !name.ends_with(".tmp")) return std::nullopt;
+  std::string_view rest = name.substr(base.size(), name.size() - base.size() - 4);
+  const auto number = [&rest](uint64_t max) -> std::optional<uint64_t> {
+    if (rest.size() < 2 || rest[0] != '.' || !IsDigit(rest[1])) return std::nullopt;
+    return ReadLeadingNumber(rest.substr(1), &rest, max);
+  };
+  const auto pid = number(INT_MAX);
+  if (!pid || *pid == 0 || !number(UINT_MAX) || !rest.empty()) return std::nullopt;
+  return static_cast<pid_t>(*pid);
+}
+
+bool IsAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
+// Removes what interrupted writes of `target` left beside it: temporary
+// files whose writer is gone. A live writer's, and every other file, stay.
+void RemoveLeftTemporaries(const std::string& target) {
+  DIR* folder = ::opendir(FolderOf(target).c_str());
+  if (!folder) return;
+  const std::string base = target.substr(target.rfind('/') + 1);
+  while (const dirent* entry = ::readdir(folder)) {
+    const auto writer = TemporaryWriter(entry->d_name, base);
+    if (writer && !IsAlive(*writer)) ::unlinkat(::dirfd(folder), entry->d_name, 0);
+  }
+  ::closedir(folder);
 }
 
 }  // namespace
@@ -248,6 +282,7 @@ Status WriteFileAtomically(const std::string& path, std::string_view content,
   // Renaming over a device or a folder would replace it, not write to it.
   if (exists && !S_ISREG(old.st_mode)) return NotRegularFile(path);
 
+  RemoveLeftTemporaries(target);
   std::string temporary;
   Descriptor fd(CreateTemporaryBeside(target, &temporary));
   if (fd.get() < 0) return SystemError(path, errno);

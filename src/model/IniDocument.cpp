@@ -147,6 +147,11 @@ std::optional<std::string_view> IniDocument::Get(std::string_view section,
   return std::nullopt;
 }
 
+void IniDocument::ForEachSectionName(
+    const std::function<void(std::string_view lowerName)>& visit) const {
+  for (const auto& [name, section] : index_) visit(name);
+}
+
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   Section& found = FindOrAdd(section);
   if (const auto line = FindKeyLine(found, key)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +33,13 @@ class IniDocument {
   // its section, or adds the section at the end of the file. Line breaks in
   // the value become blanks, so that a value cannot add lines of its own.
   void Set(std::string_view section, std::string_view key, std::string_view value);
+
+  // True when the section is there, in the text or added by Set.
+  bool Has(std::string_view section) const { return Find(section) != nullptr; }
+
+  // Calls `visit` with the lower-case name of every section of the text,
+  // each name once, in no particular order.
+  void ForEachSectionName(const std::function<void(std::string_view lowerName)>& visit) const;
 
   // The whole text with what was set. A line gets the line end it had
   // (a new one, or the last line without one, that of the first line).

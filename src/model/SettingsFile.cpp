@@ -1,9 +1,12 @@
 #include "model/SettingsFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <unordered_map>
 
 #include "model/FileLock.h"
+#include "model/FileStamp.h"
 #include "model/Files.h"
 #include "model/IniDocument.h"
 #include "model/Numbers.h"
@@ -18,7 +21,7 @@ std::string MachineSection(size_t index) { return "Machine " + std::to_string(in
 // Reads settings keys with the defaults of a file that lacks them.
 class Reader {
  public:
-  explicit Reader(std::string_view text) : ini_(text) {}
+  explicit Reader(const IniDocument& ini) : ini_(ini) {}
 
   // An integer key reads as its leading digits: 0 without any, and the
   // largest 32-bit number when more than that is written.
@@ -64,8 +67,10 @@ class Reader {
     return std::string(ini_.Get(section, key).value_or(fallback));
   }
 
+  const IniDocument& ini() const { return ini_; }
+
  private:
-  IniDocument ini_;
+  const IniDocument& ini_;
 };
 
 Machine ReadMachine(const Reader& file, size_t index) {
@@ -91,33 +96,45 @@ WindowLayout ReadWindowLayout(const Reader& file) {
           file.Extents("ColumnWidths")};
 }
 
-// Only a layout that was saved is written: a settings file of a farm never
-// opened in the window keeps no keys of it.
-void WriteWindowLayout(IniDocument& file, const WindowLayout& window) {
-  if (window.Width > 0) file.Set(kSettings, "WindowWidth", DecimalText(window.Width));
-  if (window.Height > 0) file.Set(kSettings, "WindowHeight", DecimalText(window.Height));
-  if (!window.SplitterSizes.empty())
-    file.Set(kSettings, "SplitterSizes", ExtentsText(window.SplitterSizes));
-  if (!window.ColumnWidths.empty())
-    file.Set(kSettings, "ColumnWidths", ExtentsText(window.ColumnWidths));
+// The index N of a section named "Machine N" (its name in lower case), as
+// the system's INI functions find it: N in plain decimal, a single blank
+// before it.
+std::optional<size_t> MachineSectionIndex(std::string_view lowerName) {
+  constexpr std::string_view kPrefix = "machine ";
+  if (!lowerName.starts_with(kPrefix)) return std::nullopt;
+  const std::string_view digits = lowerName.substr(kPrefix.size());
+  std::string_view rest;
+  const auto index = ReadLeadingNumber(digits, &rest, UINT32_MAX);
+  if (!index || !rest.empty() || !IsDigit(digits.front()) || DecimalText(*index) != digits)
+    return std::nullopt;
+  return static_cast<size_t>(*index);
 }
 
-// No such file: a first start, or a folder that does not exist (yet).
-bool IsMissing(const Result<std::string>& file) {
-  return !file && (file.error().code == ENOENT || file.error().code == ENOTDIR);
+// The indices of the machine sections below the "Machines" count, in order,
+// found from the sections there are: a count larger than the file makes no
+// machines of nothing, and a missing section leaves no empty machine.
+std::vector<size_t> MachineSections(const IniDocument& ini, uint32_t declared) {
+  std::vector<size_t> indices;
+  ini.ForEachSectionName([&](std::string_view name) {
+    if (const auto index = MachineSectionIndex(name); index && *index < declared)
+      indices.push_back(*index);
+  });
+  std::sort(indices.begin(), indices.end());
+  return indices;
 }
 
-}  // namespace
-
-void LoadSettingsText(std::string_view text, Model& model) {
-  const Reader file(text);
+// Builds the model from a settings file; gives the "Machines" count that
+// the file declares.
+uint32_t ReadSettings(const IniDocument& ini, Model& model) {
+  const Reader file(ini);
   const Settings defaults;
 
-  const size_t count = std::min<size_t>(file.Integer(kSettings, "Machines", 0), kMaxMachines);
+  const uint32_t declared = file.Integer(kSettings, "Machines", 0);
+  const std::vector<size_t> sections = MachineSections(ini, declared);
   model.Machines.clear();
   ++model.TableRevision;
-  model.Machines.reserve(count);
-  for (size_t i = 0; i < count; ++i) model.Machines.push_back(ReadMachine(file, i));
+  model.Machines.reserve(sections.size());
+  for (const size_t section : sections) model.Machines.push_back(ReadMachine(file, section));
 
   Settings& options = model.Options;
   options.LaunchCopyNewURL = file.Flag("LaunchCopyNewURL", defaults.LaunchCopyNewURL);
@@ -136,32 +153,153 @@ void LoadSettingsText(std::string_view text, Model& model) {
       file.Clamped("StalledMinutes", defaults.StalledMinutes, kMaxStalledMinutes);
   options.DryHours = file.Clamped("DryHours", defaults.DryHours, kMaxDryHours);
   options.Window = ReadWindowLayout(file);
+  return declared;
+}
+
+std::string MachinesWarning(uint32_t declared, size_t read) {
+  if (read == declared) return {};
+  return "\"Machines\" is " + std::to_string(declared) + ", but the file holds " +
+         std::to_string(read) + " of those machine sections; the " + std::to_string(read) +
+         " are read";
+}
+
+using KeyTexts = std::vector<std::pair<const char*, std::string>>;
+
+// The options as they are written, key by key, in the order of a new file.
+// Only a layout that was saved is written: a settings file of a farm never
+// opened in the window keeps no keys of it.
+KeyTexts OptionTexts(const Settings& options) {
+  KeyTexts texts{
+      {"LaunchCopyNewURL", FlagText(options.LaunchCopyNewURL)},
+      {"CopyNewURL", options.CopyNewURL},
+      {"SpeedAvgIntervals", DecimalText(options.SpeedAvgIntervals)},
+      {"Username", options.Username},
+      {"Password", EncodePassword(options.Password)},
+      {"Login", FlagText(options.Login)},
+      {"AutoRefresh", FlagText(options.AutoRefresh)},
+      {"AutoSubmit", FlagText(options.AutoSubmit)},
+      {"AutoTimerInterval", DecimalText(options.AutoTimerInterval)},
+      {"IgnoreErrors", FlagText(options.IgnoreErrors)},
+      {"StalledMinutes", DecimalText(options.StalledMinutes)},
+      {"DryHours", DecimalText(options.DryHours)},
+  };
+  const WindowLayout& window = options.Window;
+  if (window.Width > 0) texts.emplace_back("WindowWidth", DecimalText(window.Width));
+  if (window.Height > 0) texts.emplace_back("WindowHeight", DecimalText(window.Height));
+  if (!window.SplitterSizes.empty())
+    texts.emplace_back("SplitterSizes", ExtentsText(window.SplitterSizes));
+  if (!window.ColumnWidths.empty())
+    texts.emplace_back("ColumnWidths", ExtentsText(window.ColumnWidths));
+  return texts;
+}
+
+std::array<std::pair<const char*, std::string>, 4> MachineTexts(const Machine& machine) {
+  return {{{"Name", machine.Name},
+           {"FactorPath", machine.FactorPath},
+           {"StatusPath", machine.StatusPath},
+           {"LastOldFactor", DecimalText(machine.LastOldFactor)}}};
+}
+
+const std::string* Find(const KeyTexts& texts, std::string_view key) {
+  for (const auto& [name, text] : texts)
+    if (name == key) return &text;
+  return nullptr;
+}
+
+// The machines of a table by their factor file, the identity that outlives
+// an edit of the table; of machines that share one, the one at the same
+// index counts, else the first.
+class MachinesByFactorFile {
+ public:
+  explicit MachinesByFactorFile(const MachineTable& table) : table_(table) {
+    for (size_t i = table.size(); i-- > 0;) first_[table[i].FactorPath] = i;
+  }
+
+  // The index of `machine`, found at `index` in another table, in this one.
+  std::optional<size_t> Find(const Machine& machine, size_t index) const {
+    if (index < table_.size() && table_[index].FactorPath == machine.FactorPath) return index;
+    const auto found = first_.find(machine.FactorPath);
+    return found == first_.end() ? std::nullopt : std::optional(found->second);
+  }
+
+ private:
+  const MachineTable& table_;
+  std::unordered_map<std::string_view, size_t> first_;
+};
+
+template <typename... Fields>
+void TakeChanged(const Settings& base, const Settings& mine, Settings& onDisk, Fields... fields) {
+  ((mine.*fields != base.*fields ? void(onDisk.*fields = mine.*fields) : void()), ...);
+}
+
+void ApplyOwnOptions(const Settings& base, const Settings& mine, Settings& onDisk) {
+  TakeChanged(base, mine, onDisk, &Settings::LaunchCopyNewURL, &Settings::CopyNewURL,
+              &Settings::SpeedAvgIntervals, &Settings::Login, &Settings::Username,
+              &Settings::Password, &Settings::AutoRefresh, &Settings::AutoSubmit,
+              &Settings::AutoTimerInterval, &Settings::IgnoreErrors, &Settings::StalledMinutes,
+              &Settings::DryHours, &Settings::Window);
+}
+
+// A new table in place of the file's: each machine keeps the file's mark
+// unless this process moved it (or the machine is new to it).
+MachineTable ReplacedTable(const MachineTable& base, const MachineTable& mine,
+                           const MachineTable& onDisk) {
+  const MachinesByFactorFile based(base), there(onDisk);
+  MachineTable table;
+  table.reserve(mine.size());
+  for (size_t i = 0; i < mine.size(); ++i) {
+    const Machine& machine = mine[i];
+    uint64_t lastOld = machine.LastOldFactor;
+    const auto was = based.Find(machine, i);
+    const auto now = there.Find(machine, i);
+    if (was && now && base[*was].LastOldFactor == lastOld) lastOld = onDisk[*now].LastOldFactor;
+    table.emplace_back(machine.Name, machine.FactorPath, machine.StatusPath, lastOld);
+  }
+  return table;
+}
+
+// No such file: a first start, or a folder that does not exist (yet).
+bool IsMissing(const Result<std::string>& file) {
+  return !file && (file.error().code == ENOENT || file.error().code == ENOTDIR);
+}
+
+}  // namespace
+
+std::string LoadSettingsText(std::string_view text, Model& model) {
+  const uint32_t declared = ReadSettings(IniDocument(text), model);
+  return MachinesWarning(declared, model.Machines.size());
 }
 
 std::string SaveSettingsText(std::string_view old, const Model& model) {
   IniDocument file(old);
-  const Settings& options = model.Options;
-  file.Set(kSettings, "Machines", DecimalText(model.Machines.size()));
-  file.Set(kSettings, "LaunchCopyNewURL", FlagText(options.LaunchCopyNewURL));
-  file.Set(kSettings, "CopyNewURL", options.CopyNewURL);
-  file.Set(kSettings, "SpeedAvgIntervals", DecimalText(options.SpeedAvgIntervals));
-  file.Set(kSettings, "Username", options.Username);
-  file.Set(kSettings, "Password", EncodePassword(options.Password));
-  file.Set(kSettings, "Login", FlagText(options.Login));
-  file.Set(kSettings, "AutoRefresh", FlagText(options.AutoRefresh));
-  file.Set(kSettings, "AutoSubmit", FlagText(options.AutoSubmit));
-  file.Set(kSettings, "AutoTimerInterval", DecimalText(options.AutoTimerInterval));
-  file.Set(kSettings, "IgnoreErrors", FlagText(options.IgnoreErrors));
-  file.Set(kSettings, "StalledMinutes", DecimalText(options.StalledMinutes));
-  file.Set(kSettings, "DryHours", DecimalText(options.DryHours));
-  WriteWindowLayout(file, options.Window);
+  Model before;
+  const uint32_t declared = ReadSettings(file, before);
+  // A line is written only when what it means changes, so that everything
+  // else stays as it was written, blanks and comments included.
+  const auto write = [&](const std::string& section, const char* key, const std::string* was,
+                         const std::string& now) {
+    if (!was || *was != now) file.Set(section, key, now);
+  };
+  // A first save writes every option, for those who edit the file by hand.
+  const auto writeOption = [&](const char* key, const std::string* was, const std::string& now) {
+    write(kSettings, key, file.Get(kSettings, key) ? was : nullptr, now);
+  };
+  const std::string count = DecimalText(declared);
+  writeOption("Machines", &count, DecimalText(model.Machines.size()));
+  const KeyTexts options = OptionTexts(before.Options);
+  for (const auto& [key, text] : OptionTexts(model.Options))
+    writeOption(key, Find(options, key), text);
+
+  const Reader reader(file);
   for (size_t i = 0; i < model.Machines.size(); ++i) {
-    const Machine& machine = model.Machines[i];
     const std::string section = MachineSection(i);
-    file.Set(section, "Name", machine.Name);
-    file.Set(section, "FactorPath", machine.FactorPath);
-    file.Set(section, "StatusPath", machine.StatusPath);
-    file.Set(section, "LastOldFactor", DecimalText(machine.LastOldFactor));
+    // What the section holds now: it may be another machine's, or none,
+    // where the file lacked sections below its count.
+    const auto was =
+        file.Has(section) ? std::optional(MachineTexts(ReadMachine(reader, i))) : std::nullopt;
+    const auto now = MachineTexts(model.Machines[i]);
+    for (size_t key = 0; key < now.size(); ++key)
+      write(section, now[key].first, was ? &(*was)[key].second : nullptr, now[key].second);
   }
   return file.Text();
 }
@@ -186,11 +324,13 @@ std::optional<std::string> SettingsTextProblem(std::string_view text) {
 
 Status LoadSettings(const std::string& path, Model& model, std::string* warning) {
   const auto text = ReadWholeFile(path);
-  LoadSettingsText(text ? text.value() : std::string_view{}, model);
+  const std::string machines = LoadSettingsText(text ? text.value() : std::string_view{}, model);
   if (!text && !IsMissing(text)) return text.error();
   if (warning) {
     const auto problem = text ? SettingsTextProblem(text.value()) : std::nullopt;
-    *warning = problem ? path + ": " + *problem : std::string();
+    std::string said = problem ? *problem : std::string();
+    if (!machines.empty()) said += (said.empty() ? "" : "; ") + machines;
+    *warning = said.empty() ? std::string() : path + ": " + said;
   }
   return Ok();
 }
@@ -201,6 +341,42 @@ Status SaveSettings(const std::string& path, const Model& model) {
     onDisk.Machines = model.Machines;
     return Ok();
   });
+}
+
+bool SameMachines(const MachineTable& a, const MachineTable& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Machine& x, const Machine& y) {
+    return x.Name == y.Name && x.FactorPath == y.FactorPath && x.StatusPath == y.StatusPath;
+  });
+}
+
+void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk, bool tableReplaced) {
+  ApplyOwnOptions(base.Options, mine.Options, onDisk.Options);
+  if (tableReplaced || !SameMachines(base.Machines, mine.Machines)) {
+    onDisk.Machines = ReplacedTable(base.Machines, mine.Machines, onDisk.Machines);
+    return;
+  }
+  const MachinesByFactorFile there(onDisk.Machines);
+  for (size_t i = 0; i < mine.Machines.size(); ++i) {
+    const Machine& machine = mine.Machines[i];
+    if (machine.LastOldFactor == base.Machines[i].LastOldFactor) continue;
+    if (const auto now = there.Find(machine, i))
+      onDisk.Machines[*now].LastOldFactor = machine.LastOldFactor;
+  }
+}
+
+Result<Model> SaveOwnChanges(const std::string& path, const Model& base, const Model& mine,
+                             bool tableReplaced) {
+  Model written;
+  const Status saved = UpdateSettings(path, [&](Model& onDisk) {
+    // Nothing to keep of a file that is gone: all of `mine` is new to it.
+    if (!StampFile(path).Exists) onDisk = base;
+    ApplyOwnChanges(base, mine, onDisk, tableReplaced);
+    written.Options = onDisk.Options;
+    written.Machines = onDisk.Machines;
+    return Ok();
+  });
+  if (!saved) return saved.error();
+  return written;
 }
 
 Status UpdateSettings(const std::string& path, const std::function<Status(Model& onDisk)>& apply) {

@@ -12,15 +12,17 @@
 // The settings file, named relative to the current folder.
 inline constexpr char kSettingsFileName[] = "quillstrand.ini";
 
-// A corrupt "Machines" count must not exhaust memory.
-inline constexpr size_t kMaxMachines = 10000;
-
 // Builds the options and the machine table from a settings file's text.
 // Missing keys take their defaults; values out of range are brought in.
-void LoadSettingsText(std::string_view text, Model& model);
+// Every machine section below the "Machines" count is read, however many
+// there are; a count beyond the last section present reads the sections
+// present, and the warning given (empty when there is none) says so.
+std::string LoadSettingsText(std::string_view text, Model& model);
 
-// The settings file's text with every option and machine of the model
-// written into `old`, the file's previous text, whose other content stays.
+// The settings file's text with the options and machines of the model
+// written into `old`, the file's previous text. Only a key whose value
+// changes, or an option the file lacks, is written; every other line stays
+// as it was, byte for byte.
 std::string SaveSettingsText(std::string_view old, const Model& model);
 
 // Why a settings file's text cannot mean what its writer meant: it is
@@ -54,3 +56,24 @@ inline constexpr std::chrono::milliseconds kSettingsLockWait{10000};
 // file starts from the defaults; a file with a SettingsTextProblem is not
 // written over.
 Status UpdateSettings(const std::string& path, const std::function<Status(Model& onDisk)>& apply);
+
+// True when two tables hold the same machines in the same order, whatever
+// their marks (LastOldFactor) and what a refresh read for them.
+bool SameMachines(const MachineTable& a, const MachineTable& b);
+
+// Puts onto `onDisk`, the settings as the file holds them now, what `mine`
+// changed since `base`, the settings as this process last read or wrote
+// them: each option that differs from the base, and each mark that does.
+// A table that differs from the base's, or that `tableReplaced` says the
+// user confirmed (the Options dialog's), replaces the file's, but keeps the
+// file's mark of each machine still there, found by its factor file, whose
+// mark this process did not move. So what another process changed
+// meanwhile survives unless this one changed it too.
+void ApplyOwnChanges(const Model& base, const Model& mine, Model& onDisk,
+                     bool tableReplaced = false);
+
+// Saves this process's own changes (ApplyOwnChanges) as one UpdateSettings;
+// a file that is gone is written anew with all of `mine`. Gives the
+// settings as written: the next base.
+Result<Model> SaveOwnChanges(const std::string& path, const Model& base, const Model& mine,
+                             bool tableReplaced = false);

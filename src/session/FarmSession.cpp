@@ -21,6 +21,14 @@ const QString kReading = QStringLiteral("reading…");
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// The part of a model that the settings file holds.
+Model SettingsOf(const Model& model) {
+  Model settings;
+  settings.Options = model.Options;
+  settings.Machines = model.Machines;
+  return settings;
+}
+
 // Whom a read of `location` waits for: the host of an http location, the
 // file itself otherwise.
 QString WaitedFor(const std::string& location) {
@@ -88,17 +96,45 @@ FarmSession::~FarmSession() = default;
 Status FarmSession::loadSettings() {
   // Taken first: a change made while the file is read is one more to ask about, not one lost.
   stampSettings();
-  return LoadSettings(settingsPath_, model_);
+  Status loaded = LoadSettings(settingsPath_, model_);
+  settingsBase_ = SettingsOf(model_);
+  return loaded;
 }
 
 Status FarmSession::saveSettings() {
-  Status saved = SaveSettings(settingsPath_, model_);
-  if (saved) stampSettings();
-  return saved;
+  Result<Model> written = SaveOwnChanges(settingsPath_, settingsBase_, model_, tableReplaced_);
+  if (!written) return written.error();
+  settingsStamp_ = StampFile(settingsPath_);
+  tableReplaced_ = false;
+  adoptSettings(std::move(written.value()));
+  return Ok();
+}
+
+void FarmSession::stampSettings() {
+  settingsStamp_ = StampFile(settingsPath_);
+  // Marks just written are no change of this session's any more.
+  if (!SameMachines(settingsBase_.Machines, model_.Machines)) return;
+  for (size_t i = 0; i < model_.Machines.size(); ++i)
+    settingsBase_.Machines[i].LastOldFactor = model_.Machines[i].LastOldFactor;
+}
+
+void FarmSession::adoptSettings(Model written) {
+  if (SameMachines(model_.Machines, written.Machines)) {
+    model_.Options = written.Options;
+    for (size_t i = 0; i < written.Machines.size(); ++i)
+      model_.Machines[i].LastOldFactor = written.Machines[i].LastOldFactor;
+  } else {
+    putFarm(written.Options, written.Machines);
+  }
+  settingsBase_ = std::move(written);
 }
 
 bool FarmSession::settingsChangedOnDisk() const {
-  return ChangedSince(settingsStamp_, StampFile(settingsPath_));
+  if (!ChangedSince(settingsStamp_, StampFile(settingsPath_))) return false;
+  Model onDisk;
+  if (!LoadSettings(settingsPath_, onDisk)) return true;  // whatever it holds, it is not ours
+  return onDisk.Options != settingsBase_.Options ||
+         !SameMachines(onDisk.Machines, settingsBase_.Machines);
 }
 
 Status FarmSession::reloadSettings() {
@@ -106,6 +142,8 @@ Status FarmSession::reloadSettings() {
   Model loaded;
   if (Status read = LoadSettings(settingsPath_, loaded); !read) return read;
   settingsStamp_ = stamp;
+  settingsBase_ = SettingsOf(loaded);
+  tableReplaced_ = false;
   putFarm(std::move(loaded.Options), std::move(loaded.Machines));
   return Ok();
 }
@@ -320,6 +358,7 @@ void FarmSession::finishSubmission(bool agreed) {
 
 Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
   putFarm(std::move(options), std::move(machines));
+  tableReplaced_ = true;
   return saveSettings();
 }
 

@@ -39,10 +39,14 @@ class FarmSession : public QObject {
   ~FarmSession() override;
 
   Status loadSettings();
+  // Writes what this session changed since it last read or wrote the file
+  // (SaveOwnChanges), so that what others wrote meanwhile survives, and
+  // takes on what the file holds then.
   Status saveSettings();
   const std::string& settingsPath() const { return settingsPath_; }
-  // True when someone else wrote the settings file since the session last
-  // read or wrote it: saving now would undo their change.
+  // True when someone else changed the settings file's options or machines
+  // since the session last read or wrote it. Marks moved by others are not
+  // counted: a save keeps them unless this session moved the same.
   bool settingsChangedOnDisk() const;
   // Puts the settings file's options and machines in place of those in
   // use, as replaceFarm does, without saving; a file that cannot be read
@@ -168,7 +172,8 @@ class FarmSession : public QObject {
 
   bool startRefresh();
   void putFarm(Settings options, MachineTable machines);
-  void stampSettings() { settingsStamp_ = StampFile(settingsPath_); }
+  void stampSettings();
+  void adoptSettings(Model written);
   void applyMachine(uint64_t id, size_t index, MachineFiles files);
   void endRefresh(uint64_t id);
   void applySelection(uint64_t selection, uint64_t table, size_t row,
@@ -197,8 +202,12 @@ class FarmSession : public QObject {
 
   Model model_;
   std::string settingsPath_;
-  // The settings file as the session last read or wrote it.
+  // The settings file as the session last read or wrote it: its stamp, and
+  // what it held. What model_ holds otherwise is this session's change.
   FileStamp settingsStamp_;
+  Model settingsBase_;
+  // The Options dialog's table was confirmed and is still to be saved.
+  bool tableReplaced_ = false;
   std::shared_ptr<const Fetcher> fetcher_;
   BackgroundRunner runner_;
   std::unique_ptr<RunningRefresh> refresh_;

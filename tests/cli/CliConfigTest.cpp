@@ -15,11 +15,16 @@ TEST(CliConfig, PrintsSettingsAndMachinesWithoutThePassword) {
   const CliRun run = RunWith({"--config", path, "config"});
   EXPECT_EQ(run.code, 0) << run.err;
   for (const char* expected :
-       {"Settings file: ", "Machines           2", "Password           (set)",
+       {"Settings file: ", "Machines           1", "Password           (set)",
         "Username           your username", "[Machine 0]", "Name               alpha\\x1b[2J\n",
-        "FactorPath         /a/fact.txt", "LastOldFactor      4294967296", "[Machine 1]"}) {
+        "FactorPath         /a/fact.txt", "LastOldFactor      4294967296"}) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
   }
+  // A count beyond the sections makes no empty machine, and says so.
+  EXPECT_EQ(run.out.find("[Machine 1]"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err, "quillstrand-cli: warning: " + path +
+                         ": \"Machines\" is 2, but the file holds 1 of those machine sections; "
+                         "the 1 are read\n");
   EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -118,6 +120,34 @@ TEST(ReadableFile, AFileThatGrowsPastItsLimitWhileReadIsRefused) {
   const Status lines = file.value().ReadLines([](std::string_view) {});
   ASSERT_FALSE(lines);
   EXPECT_EQ(lines.error().code, EFBIG);
+}
+
+// What an interrupted write left beside its file goes at the next write:
+// only the program's own temporary files, and only those whose writer is
+// gone. Anything else in the folder stays.
+TEST(WriteFileAtomically, RemovesTemporaryFilesOfWritersThatAreGone) {
+  TempDir dir;
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = std::to_string(gone), alive = std::to_string(::getppid());
+  const std::string target = dir.write("queue.txt", "old");
+  struct Case {
+    std::string name;
+    bool stays;
+  };
+  const std::vector<Case> cases{
+      {"queue.txt." + dead + ".0.tmp", false},     {"queue.txt." + dead + ".17.tmp", false},
+      {"queue.txt." + alive + ".0.tmp", true},  // its writer may still rename it
+      {"queue.txt." + dead + ".tmp", true},        {"queue.txt." + dead + ".x.tmp", true},
+      {"queue.txt." + dead + ".0.tmp.keep", true}, {"queue.txt.0.0.tmp", true},
+      {"other.txt." + dead + ".0.tmp", true},      {"queue.txt.lock", true},
+  };
+  for (const Case& c : cases) dir.write(c.name, "left");
+  ASSERT_TRUE(WriteFileAtomically(target, "new"));
+  EXPECT_EQ(ReadFile(target), "new");
+  for (const auto& [name, stays] : cases) EXPECT_EQ(fs::exists(dir.file(name)), stays) << name;
 }
 
 }  // namespace
