@@ -168,6 +168,91 @@ TEST_F(CliSubmitTest, AFailureIsToldAndMarksNothing) {
   }
 }
 
+// The fixture posts three factors: only when the site verified all three
+// are they marked, unless the user says --mark-anyway.
+TEST_F(CliSubmitTest, MarksOnlyWhenTheSiteVerifiedEveryFactorPosted) {
+  struct Case {
+    std::string counts;  // the site's; empty: what it counted
+    std::vector<std::string> flags;
+    int code;
+    std::string err;  // from its start
+    bool marked;
+  };
+  const std::string none = "The site verified 0 of 60 factors; nothing was marked as old.\n";
+  const std::array cases{
+      Case{"", {}, 0, "", true},
+      Case{"3 of 3", {"--mark-anyway"}, 0, "", true},
+      Case{"0 of 60", {}, 1, none, false},
+      Case{"2 of 3", {}, 1, "The site verified 2 of 3 factors; nothing was marked as old.\n", false},
+      Case{"4 of 4", {}, 1, "The site verified 4 of 4 factors; nothing was marked as old.\n", false},
+      Case{"0 of 60", {"--no-mark"}, 1, none, false},
+      Case{"0 of 60", {"--mark-anyway"}, 0, "", true},
+      Case{"99999999999999999999 of -5", {"--mark-anyway"}, 1,
+           "Couldn't trust the submission page: \"99999999999999999999 of -5 verified in\" is an "
+           "answer the site should not give.",
+           false},
+  };
+  for (const auto& [counts, flags, code, err, marked] : cases) {
+    SCOPED_TRACE(counts + (flags.empty() ? "" : " " + flags[0]));
+    WriteSettings("");
+    site_.SetCountsText(counts);
+    std::vector<std::string> args = {"submit"};
+    args.insert(args.end(), flags.begin(), flags.end());
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.code, code);
+    EXPECT_TRUE(err.empty() ? run.err.empty() : run.err.starts_with(err)) << run.err;
+    EXPECT_EQ(LastOldFactors(), marked ? (std::vector<uint64_t>{1700000009, 2000000011})
+                                       : (std::vector<uint64_t>{1000000007, 0}));
+    // The log tells it too.
+    const std::string last = Log().substr(Log().rfind("manual submission"));
+    const bool toldWhy = err.starts_with("The site verified");
+    EXPECT_NE(last.find(marked ? "  marked as old\n" : toldWhy ? "  " + err : "  not marked as old\n"),
+              std::string::npos)
+        << last;
+  }
+}
+
+// Two processes at once on one settings file, each started anew a few
+// times, so that their steps interleave in different ways.
+TEST_F(CliSubmitTest, TwoAtOnceKeepBothMarks) {
+  const std::array<std::array<std::string, 2>, 3> pairs{{
+      {"submit", "submit"},
+      {"submit", "mark-old"},
+      {"mark-old", "mark-old"},
+  }};
+  for (const auto& [first, second] : pairs) {
+    for (int round = 0; round < 5; ++round) {
+      SCOPED_TRACE(first + " --machine 0, " + second + " --machine 1, round " +
+                   std::to_string(round));
+      WriteSettings("");
+      CliProcess zero({"--config", settings_, first, "--machine", "0"}, dir_.file("zero.out"));
+      CliProcess one({"--config", settings_, second, "--machine", "1"}, dir_.file("one.out"));
+      ASSERT_TRUE(zero.Started() && one.Started());
+      EXPECT_EQ(zero.Wait(), 0) << ReadFile(dir_.file("zero.out"));
+      EXPECT_EQ(one.Wait(), 0) << ReadFile(dir_.file("one.out"));
+      EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+    }
+  }
+}
+
+// Two submissions of the same factors at once: the second waits for the
+// first, then finds them marked and posts nothing.
+TEST_F(CliSubmitTest, TwoSubmitsOfTheSameFactorsPostThemOnce) {
+  for (int round = 1; round <= 5; ++round) {
+    SCOPED_TRACE(round);
+    WriteSettings("");
+    CliProcess first({"--config", settings_, "submit"}, dir_.file("first.out"));
+    CliProcess second({"--config", settings_, "submit"}, dir_.file("second.out"));
+    ASSERT_TRUE(first.Started() && second.Started());
+    EXPECT_EQ(first.Wait(), 0);
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(site_.PostCount(kFactorFormPath), round);
+    const std::string outs = ReadFile(dir_.file("first.out")) + ReadFile(dir_.file("second.out"));
+    EXPECT_NE(outs.find(kNoNewFactors), std::string::npos) << outs;
+    EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+  }
+}
+
 TEST_F(CliSubmitTest, WrongCommandLinesExitWithTwo) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"submit", "--machine", "2"},
                                                {"submit", "--machine", "-1"},
