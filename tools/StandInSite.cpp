@@ -107,7 +107,8 @@ std::optional<StandInSite::Fault> FaultNamed(std::string_view name) {
                                                             {"stall", Fault::Stall},
                                                             {"huge", Fault::Huge},
                                                             {"trickle", Fault::Trickle},
-                                                            {"endless", Fault::Endless}};
+                                                            {"endless", Fault::Endless},
+                                                            {"slow", Fault::Slow}};
   const auto found = kFaults.find(name);
   if (found == kFaults.end()) return std::nullopt;
   return found->second;
@@ -212,6 +213,10 @@ struct StandInSite::State {
       SendWithoutEnd(response, std::string(1024, ' '), 10ms);
     else
       response.set_content(page, "text/html");
+    if (now == Fault::Slow) {
+      std::unique_lock lock(mutex);
+      stopping.wait_for(lock, 200ms, [this] { return stopped; });
+    }
   }
 };
 

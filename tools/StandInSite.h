@@ -25,6 +25,7 @@ class StandInSite {
     Huge,        // the factor form's answer is the usual page after 64 MiB of padding
     Trickle,     // ... comes a byte every 100 ms, and never ends
     Endless,     // ... comes a KiB every 10 ms, and never ends
+    Slow,        // ... comes whole, 200 ms after the post was taken in
   };
 
   // What one post brought.
@@ -61,8 +62,8 @@ class StandInSite {
   std::unique_ptr<State> state_;
 };
 
-// "none", "500", "unparsable", "stall", "huge", "trickle" or "endless";
-// nothing for any other text.
+// "none", "500", "unparsable", "stall", "huge", "trickle", "endless" or
+// "slow"; nothing for any other text.
 std::optional<StandInSite::Fault> FaultNamed(std::string_view name);
 
 // True for a factor line the site accepts: "p | k*2^n+1", blanks allowed

@@ -253,6 +253,83 @@ TEST_F(CliSubmitTest, TwoSubmitsOfTheSameFactorsPostThemOnce) {
   }
 }
 
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// How long `args` take to run to their end here, to spread kills over.
+std::chrono::steady_clock::duration RunTime(const std::vector<std::string>& args,
+                                            const std::string& out) {
+  const auto start = std::chrono::steady_clock::now();
+  CliProcess run(args, out);
+  run.Wait();
+  return std::chrono::steady_clock::now() - start;
+}
+
+// Killed at any moment, a submission leaves the settings file whole and
+// marks nothing the site has not taken; and when the site may have taken
+// what was not marked, the next submission, which posts it again, says so
+// from the log.
+TEST_F(CliSubmitTest, AKilledSubmissionMarksNothingUnpostedAndIsNamedNextTime) {
+  // A site that takes its time makes room for kills between the post and the marking.
+  site_.SetFault(StandInSite::Fault::Slow);
+  const std::vector<uint64_t> before{1000000007, 0}, after{1700000009, 2000000011};
+  const std::vector<std::string> args = {"--config", settings_, "submit"};
+  const auto whole = RunTime(args, dir_.file("submit.out"));
+  constexpr int kKills = 40;
+  int postedUnmarked = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    SCOPED_TRACE(kill);
+    WriteSettings("");  // the factors new again
+    const int posts = site_.PostCount(kFactorFormPath);
+    const size_t postings = Occurrences(Log(), "  posting\n");
+    CliProcess submit(args, dir_.file("submit.out"));
+    std::this_thread::sleep_for(whole * kill / kKills);
+    submit.Signal(SIGKILL);
+    submit.Wait();
+
+    const bool posted = site_.PostCount(kFactorFormPath) > posts;
+    const std::vector<uint64_t> marks = LastOldFactors();
+    EXPECT_TRUE(marks == before || marks == after);
+    EXPECT_TRUE(posted || marks == before);
+    EXPECT_TRUE(!posted || Occurrences(Log(), "  posting\n") > postings) << Log();
+
+    const CliRun next = Run({"submit"});
+    EXPECT_EQ(next.code, 0) << next.err;
+    const bool named = next.err.find("has no answer on record; its factors may be on the site "
+                                     "already.") != std::string::npos;
+    if (posted && marks == before) {
+      ++postedUnmarked;
+      EXPECT_TRUE(named) << next.err;
+    }
+    EXPECT_EQ(LastOldFactors(), after);
+  }
+  // Kills between the post and the marking happened, or the test proved little.
+  EXPECT_GT(postedUnmarked, kKills / 4);
+}
+
+// Killed at any moment, mark-old leaves the file whole, with every mark
+// or none.
+TEST_F(CliSubmitTest, AKilledMarkOldMarksAllOrNothing) {
+  const std::vector<std::string> args = {"--config", settings_, "mark-old"};
+  const auto whole = RunTime(args, dir_.file("mark-old.out"));
+  constexpr int kKills = 40;
+  for (int kill = 0; kill < kKills; ++kill) {
+    SCOPED_TRACE(kill);
+    WriteSettings("");
+    CliProcess markOld(args, dir_.file("mark-old.out"));
+    std::this_thread::sleep_for(whole * kill / kKills);
+    markOld.Signal(SIGKILL);
+    markOld.Wait();
+    const std::vector<uint64_t> marks = LastOldFactors();
+    EXPECT_TRUE(marks == (std::vector<uint64_t>{1000000007, 0}) ||
+                marks == (std::vector<uint64_t>{1700000009, 2000000011}));
+  }
+  EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
+}
+
 TEST_F(CliSubmitTest, WrongCommandLinesExitWithTwo) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"submit", "--machine", "2"},
                                                {"submit", "--machine", "-1"},
