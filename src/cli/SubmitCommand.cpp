@@ -24,6 +24,11 @@ int RunSubmit(Model& model, const Fetcher& fetcher, const SubmitRequest& request
     Say(err, "cannot read settings file " + loaded.error().message);
     return 1;
   }
+  // Else every machine's factors would go, where one machine's were asked for.
+  if (request.machine && *request.machine >= model.Machines.size()) {
+    Say(err, "machine " + std::to_string(*request.machine) + " is no longer in " + settingsPath);
+    return 1;
+  }
   RefreshAll(model, fetcher);
   if (request.machine) ShowMachineFactors(model, *request.machine, fetcher);
   const SubmissionStart start = BeginSubmission(model, true);

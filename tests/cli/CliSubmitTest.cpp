@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +16,7 @@
 #include "StandInSite.h"
 #include "model/Password.h"
 #include "model/SettingsFile.h"
-#include "submit/SubmissionExchange.h"
+#include "submit/Submission.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -328,6 +329,24 @@ TEST_F(CliSubmitTest, AKilledMarkOldMarksAllOrNothing) {
                 marks == (std::vector<uint64_t>{1700000009, 2000000011}));
   }
   EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
+}
+
+// A submission waits for the one before it, then reads the settings as
+// that one left them: a machine it was asked for may be gone by then.
+TEST_F(CliSubmitTest, WaitsForTheSubmissionBeforeAndReadsWhatItLeft) {
+  Result<FileLock> turn = TakeSubmissionTurn(settings_, 1s);
+  ASSERT_TRUE(turn);
+  std::optional<FileLock> before(std::move(turn.value()));
+  const std::string out = dir_.file("submit.out");
+  CliProcess submit({"--config", settings_, "submit", "--machine", "1"}, out);
+  ASSERT_TRUE(submit.Started());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(site_.PostCount(kLoginFormPath), 0);
+  dir_.write("quillstrand.ini", "[Settings]\nMachines=1\n" + MachineSection(0, "alpha", "a"));
+  before.reset();
+  const int status = submit.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_EQ(site_.PostCount(kLoginFormPath), 0);
 }
 
 TEST_F(CliSubmitTest, WrongCommandLinesExitWithTwo) {

@@ -85,7 +85,9 @@ class AutoTimerTest : public QObject {
   // timer's waits for it, off the UI thread, then posts.
   void automaticSubmissionWaitsForAnotherOne() {
     open(true, true);
-    std::optional<FileLock> other(TakeSubmissionTurn(settings_, 1s).value());
+    Result<FileLock> turn = TakeSubmissionTurn(settings_, 1s);
+    QVERIFY(turn);
+    std::optional<FileLock> other(std::move(turn.value()));
     QSignalSpy ticked(timer_.get(), &AutoTimer::ticked);
     timer_->RearmAutoTimer();
     QTRY_COMPARE(session_->activity(), FarmSession::Activity::Submitting);
