@@ -206,7 +206,7 @@ struct StandInSite::State {
   void Answer(httplib::Response& response, const std::string& page, Fault now) {
     using namespace std::chrono_literals;
     if (now == Fault::Huge)
-      response.set_content(std::string(size_t{64} << 20, ' ') + page, "text/html");
+      response.set_content(std::string(size_t{20} << 20, ' ') + page, "text/html");
     else if (now == Fault::Trickle)
       SendWithoutEnd(response, " ", 100ms);
     else if (now == Fault::Endless)

@@ -22,7 +22,7 @@ class StandInSite {
     Status500,   // every answer has status 500, but the usual page
     Unparsable,  // the factor form's answer lacks the counts
     Stall,       // nothing is ever answered
-    Huge,        // the factor form's answer is the usual page after 64 MiB of padding
+    Huge,        // the factor form's answer is the usual page after 20 MiB of padding
     Trickle,     // ... comes a byte every 100 ms, and never ends
     Endless,     // ... comes a KiB every 10 ms, and never ends
     Slow,        // ... comes whole, 200 ms after the post was taken in

@@ -41,6 +41,17 @@ Result<MarkNotes> MarkPostedAsOld(Model& model, const SubmissionSnapshot& snapsh
   return WriteMoves(settingsPath, snapshot.Moves, model);
 }
 
+SubmissionLogEntry LogEntryOf(const SubmissionSnapshot& snapshot, const SubmissionOutcome& outcome,
+                              bool marked) {
+  return {.Time = snapshot.Started,
+          .Manual = snapshot.Manual,
+          .Machines = snapshot.Machines,
+          .FactorCount = snapshot.FactorCount,
+          .FactorsText = snapshot.FactorsText,
+          .Outcome = outcome,
+          .MarkedAsOld = marked};
+}
+
 SubmissionError NotPosted(std::string why) {
   return {SubmissionFailure::NotPosted, std::move(why) + " Nothing was posted."};
 }
@@ -96,15 +107,8 @@ SentSubmission SendInTurn(const SubmissionSnapshot& snapshot, const std::string&
     return {NotPosted(stands.error().message), std::nullopt};
   SubmissionLog log(SubmissionLogPath(settingsPath));
   SentSubmission sent{SiteAnswer{}, UnansweredSubmission(log.path())};
-  const Status logged = log.AppendPosting(
-      {.Time = snapshot.Started,
-       .Manual = snapshot.Manual,
-       .Machines = snapshot.Machines,
-       .FactorCount = snapshot.FactorCount,
-       .FactorsText = snapshot.FactorsText,
-       .Outcome = {},
-       .MarkedAsOld = false},
-      sent.Unanswered.value_or(""));
+  const Status logged =
+      log.AppendPosting(LogEntryOf(snapshot, {}, false), sent.Unanswered.value_or(""));
   sent.Outcome = logged ? SendSubmissionToSite(snapshot, std::move(stop), limits)
                         : NotPosted(logged.error().message + ".");
   return sent;
@@ -155,13 +159,7 @@ SubmissionFinish FinishSubmission(Model& model, const SubmissionSnapshot& snapsh
     else
       finish.Saved = marked.error();
   }
-  finish.LogProblem = log.Append({.Time = snapshot.Started,
-                                  .Manual = snapshot.Manual,
-                                  .Machines = snapshot.Machines,
-                                  .FactorCount = snapshot.FactorCount,
-                                  .FactorsText = snapshot.FactorsText,
-                                  .Outcome = outcome,
-                                  .MarkedAsOld = finish.MarkedAsOld});
+  finish.LogProblem = log.Append(LogEntryOf(snapshot, outcome, finish.MarkedAsOld));
   model.SubmitBusy = false;
   return finish;
 }

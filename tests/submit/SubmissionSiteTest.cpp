@@ -203,12 +203,13 @@ TEST(SubmissionAgainstTheSite, AnswersTheSiteShouldNotGiveAreRefused) {
            network + "Operation timed out: the site had not answered after 3 seconds\r\n"},
   };
   FormPostLimits limits = ShortLimits();
-  limits.stallTimeout = 2s;  // 64 MiB take a while to make
+  limits.stallTimeout = 10s;  // a busy machine takes a while to make a huge answer
   limits.lowSpeedTime = 1s;
-  limits.deadline = 3s;
   limits.maxAnswerBytes = size_t{1} << 20;
   for (const auto& [name, fault, counts, outcome] : cases) {
     SCOPED_TRACE(name);
+    // Only the endless answer meets the deadline: the others end before it.
+    limits.deadline = fault == Fault::Endless ? 3s : 15s;
     StandInSite site;
     site.SetFault(fault);
     site.SetCountsText(counts);
@@ -216,7 +217,7 @@ TEST(SubmissionAgainstTheSite, AnswersTheSiteShouldNotGiveAreRefused) {
     const auto start = std::chrono::steady_clock::now();
     const std::string described = Describe(ExchangeWithSite({false, "", ""}, kFactors, poster));
     EXPECT_TRUE(described.starts_with(outcome)) << described;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
   }
 }
 
