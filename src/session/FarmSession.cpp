@@ -262,8 +262,10 @@ void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
 }
 
 Status FarmSession::markNewFactorsAsOld() {
+  // A change made by another hand before stays one to ask about.
+  const bool current = !settingsChangedOnDisk();
   const Result<MarkNotes> marked = MarkNewFactorsAsOld(model_, settingsPath_);
-  if (marked) stampSettings();
+  if (marked && current) stampSettings();
   emit factorsChanged();
   if (!marked) return marked.error();
   for (const std::string& note : marked.value()) emit problem(Text(note));
@@ -312,9 +314,10 @@ std::optional<SubmitMessage> FarmSession::outcomeMessage() const {
 void FarmSession::finishSubmission(bool agreed) {
   if (!submission_ || !submission_->outcome) return;
   const std::unique_ptr<RunningSubmission> ended = std::move(submission_);
+  const bool current = !settingsChangedOnDisk();
   const SubmissionFinish finish =
       FinishSubmission(model_, ended->snapshot, *ended->outcome, agreed, settingsPath_, log_);
-  if (finish.Saved) stampSettings();
+  if (finish.Saved && current) stampSettings();
   emit activityChanged();
   emit factorsChanged();
   if (!finish.Saved)
