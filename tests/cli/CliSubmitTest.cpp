@@ -399,6 +399,18 @@ TEST_F(CliSubmitTest, WatchRefreshesAndSubmitsEveryPeriod) {
   EXPECT_NE(Log().find("automatic submission of 3 factors"), std::string::npos) << Log();
 }
 
+TEST_F(CliSubmitTest, WatchMarksOnlyWhatTheSiteVerifiedWhole) {
+  site_.SetCountsText("2 of 3");
+  const CliRun run = Run({"watch", "--ticks", "1"});
+  EXPECT_EQ(TickLines(run.out),
+            (std::vector<std::string>{"tick 1: 2 of 2 machines read, 3 new factors, submitted: "
+                                      "verified 2 of 3, new 3 of 3"}));
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 0}));
+  EXPECT_NE(Log().find("  The site verified 2 of 3 factors; nothing was marked as old.\n"),
+            std::string::npos)
+      << Log();
+}
+
 TEST_F(CliSubmitTest, WatchWithoutAutoSubmitOnlyRefreshes) {
   WriteSettings("AutoSubmit=0\n");
   const CliRun run = Run({"watch", "--ticks", "1"});
