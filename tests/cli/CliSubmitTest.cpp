@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -331,6 +332,15 @@ TEST_F(CliSubmitTest, AKilledMarkOldMarksAllOrNothing) {
   EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
 }
 
+bool HoldsOpen(pid_t pid, const std::string& path) {
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator(
+           "/proc/" + std::to_string(pid) + "/fd", error)) {
+    if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
+  }
+  return false;
+}
+
 // A submission waits for the one before it, then reads the settings as
 // that one left them: a machine it was asked for may be gone by then.
 TEST_F(CliSubmitTest, WaitsForTheSubmissionBeforeAndReadsWhatItLeft) {
@@ -340,7 +350,10 @@ TEST_F(CliSubmitTest, WaitsForTheSubmissionBeforeAndReadsWhatItLeft) {
   const std::string out = dir_.file("submit.out");
   CliProcess submit({"--config", settings_, "submit", "--machine", "1"}, out);
   ASSERT_TRUE(submit.Started());
-  std::this_thread::sleep_for(300ms);
+  // It waits once it holds the lock file open.
+  const std::string lockFile = LockFilePath(settings_ + ".submit");
+  ASSERT_TRUE(WaitUntil([&] { return HoldsOpen(submit.Pid(), lockFile); }));
+  std::this_thread::sleep_for(100ms);
   EXPECT_EQ(site_.PostCount(kLoginFormPath), 0);
   dir_.write("quillstrand.ini", "[Settings]\nMachines=1\n" + MachineSection(0, "alpha", "a"));
   before.reset();
