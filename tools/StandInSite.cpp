@@ -104,7 +104,11 @@ std::optional<StandInSite::Fault> FaultNamed(std::string_view name) {
   static const std::map<std::string_view, Fault> kFaults = {{"none", Fault::None},
                                                             {"500", Fault::Status500},
                                                             {"unparsable", Fault::Unparsable},
-                                                            {"stall", Fault::Stall}};
+                                                            {"stall", Fault::Stall},
+                                                            {"huge", Fault::Huge},
+                                                            {"trickle", Fault::Trickle},
+                                                            {"endless", Fault::Endless},
+                                                            {"slow", Fault::Slow}};
   const auto found = kFaults.find(name);
   if (found == kFaults.end()) return std::nullopt;
   return found->second;
@@ -133,6 +137,7 @@ struct StandInSite::State {
   std::condition_variable stopping;
   bool stopped = false;
   Fault fault = Fault::None;
+  std::string countsText;
   std::map<std::string, Account> accounts;      // by lower-case name
   std::map<std::string, std::string> sessions;  // token -> name
   std::unordered_set<std::string> seenLines;
@@ -179,9 +184,39 @@ struct StandInSite::State {
       ++verified;
       if (seenLines.emplace(line).second) ++fresh;
     });
-    return Page(paragraphs + "<p>" + std::to_string(verified) + " of " + std::to_string(total) +
-                " verified in 0.01 seconds</p><p>" + std::to_string(fresh) +
-                " of the results were new</p>\n");
+    const std::string counts = countsText.empty()
+                                   ? std::to_string(verified) + " of " + std::to_string(total)
+                                   : countsText;
+    return Page(paragraphs + "<p>" + counts + " verified in 0.01 seconds</p><p>" +
+                std::to_string(fresh) + " of the results were new</p>\n");
+  }
+
+  // Sends `piece` every `every` until the site stops.
+  void SendWithoutEnd(httplib::Response& response, std::string piece,
+                      std::chrono::milliseconds every) {
+    response.set_chunked_content_provider(
+        "text/html", [this, piece, every](size_t, httplib::DataSink& sink) {
+          if (!sink.write(piece.data(), piece.size())) return false;
+          std::unique_lock lock(mutex);
+          return !stopping.wait_for(lock, every, [this] { return stopped; });
+        });
+  }
+
+  // The factor page as the fault has it sent.
+  void Answer(httplib::Response& response, const std::string& page, Fault now) {
+    using namespace std::chrono_literals;
+    if (now == Fault::Huge)
+      response.set_content(std::string(size_t{20} << 20, ' ') + page, "text/html");
+    else if (now == Fault::Trickle)
+      SendWithoutEnd(response, " ", 100ms);
+    else if (now == Fault::Endless)
+      SendWithoutEnd(response, std::string(1024, ' '), 10ms);
+    else
+      response.set_content(page, "text/html");
+    if (now == Fault::Slow) {
+      std::unique_lock lock(mutex);
+      stopping.wait_for(lock, 200ms, [this] { return stopped; });
+    }
   }
 };
 
@@ -201,7 +236,7 @@ StandInSite::StandInSite(int port) : state_(std::make_unique<State>()) {
                 const Form form(read);
                 const Fault now = state.Receive(request, form, response);
                 if (now == Fault::Stall) return;
-                response.set_content(state.FactorPage(request, form, now), "text/html");
+                state.Answer(response, state.FactorPage(request, form, now), now);
               });
   state.port = port == 0 ? server.bind_to_any_port("127.0.0.1")
                          : (server.bind_to_port("127.0.0.1", port) ? port : -1);
@@ -229,6 +264,11 @@ void StandInSite::AddUser(std::string name, std::string password) {
 void StandInSite::SetFault(Fault fault) {
   std::lock_guard lock(state_->mutex);
   state_->fault = fault;
+}
+
+void StandInSite::SetCountsText(std::string text) {
+  std::lock_guard lock(state_->mutex);
+  state_->countsText = std::move(text);
 }
 
 int StandInSite::Port() const { return state_->port; }

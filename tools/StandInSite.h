@@ -22,6 +22,10 @@ class StandInSite {
     Status500,   // every answer has status 500, but the usual page
     Unparsable,  // the factor form's answer lacks the counts
     Stall,       // nothing is ever answered
+    Huge,        // the factor form's answer is the usual page after 20 MiB of padding
+    Trickle,     // ... comes a byte every 100 ms, and never ends
+    Endless,     // ... comes a KiB every 10 ms, and never ends
+    Slow,        // ... comes whole, 200 ms after the post was taken in
   };
 
   // What one post brought.
@@ -41,6 +45,9 @@ class StandInSite {
 
   void AddUser(std::string name, std::string password);
   void SetFault(Fault fault);
+  // The factor form's answer says "TEXT verified in 0.01 seconds" in place
+  // of the counts it found; empty: the counts found.
+  void SetCountsText(std::string text);
 
   int Port() const;
   // "127.0.0.1:PORT", as the environment names a site to submit to.
@@ -55,7 +62,8 @@ class StandInSite {
   std::unique_ptr<State> state_;
 };
 
-// "none", "500", "unparsable" or "stall"; nothing for any other text.
+// "none", "500", "unparsable", "stall", "huge", "trickle", "endless" or
+// "slow"; nothing for any other text.
 std::optional<StandInSite::Fault> FaultNamed(std::string_view name);
 
 // True for a factor line the site accepts: "p | k*2^n+1", blanks allowed

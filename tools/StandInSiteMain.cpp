@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         return user.find(':') == std::string::npos ? "not NAME:PASSWORD" : "";
       });
   app.add_option("--fault", options.fault, "Misbehave on purpose")
-      ->check(CLI::IsMember({"none", "500", "unparsable", "stall"}))
+      ->check(CLI::IsMember({"none", "500", "unparsable", "stall", "huge", "trickle", "endless", "slow"}))
       ->capture_default_str();
   try {
     app.parse(argc, argv);

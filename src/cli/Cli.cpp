@@ -100,6 +100,9 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
                    "Submit the new factors of the machine with this index (from 0) alone");
   bool noMark = false;
   submit->add_flag("--no-mark", noMark, "Leave the submitted factors new");
+  submit->add_flag("--mark-anyway", submitRequest.markAnyway,
+                   "Mark the submitted factors as old even when the site verified fewer of them "
+                   "than were posted");
   CLI::App* markOld =
       app.add_subcommand("mark-old", "Refresh every machine and mark the new factors as old");
   std::optional<std::string> markOldMachine;

@@ -1,6 +1,7 @@
 #include "cli/MarkOldCommand.h"
 
 #include "farm/Refresh.h"
+#include "model/TerminalText.h"
 #include "submit/NewFactorActions.h"
 
 int RunMarkOld(Model& model, const Fetcher& fetcher, std::optional<size_t> machine,
@@ -12,10 +13,14 @@ int RunMarkOld(Model& model, const Fetcher& fetcher, std::optional<size_t> machi
     return 0;
   }
   const int32_t count = model.NewFactorCount;
-  if (const Status saved = MarkNewFactorsAsOld(model, settingsPath); !saved) {
-    err << "quillstrand-cli: cannot save settings file " << saved.error().message << '\n';
+  const Result<MarkNotes> marked = MarkNewFactorsAsOld(model, settingsPath);
+  if (!marked) {
+    err << "quillstrand-cli: cannot save settings file " << TerminalText(marked.error().message)
+        << '\n';
     return 1;
   }
+  for (const std::string& note : marked.value())
+    err << "quillstrand-cli: " << TerminalText(note) << '\n';
   out << "Marked " << count << " new factors as old.\n";
   return 0;
 }

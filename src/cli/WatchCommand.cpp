@@ -90,7 +90,10 @@ class Watch {
     const SubmissionStart start = BeginSubmission(model_, false);
     if (!start.Snapshot) return "nothing to submit";
     const SubmissionSnapshot& snapshot = *start.Snapshot;
-    const SubmissionOutcome outcome = SendSubmissionToSite(snapshot, stop_);
+    const TurnTaken taken = SendWhenItsTurn(snapshot, settingsPath_, kSubmissionTurnWait, stop_);
+    if (taken.Sent.Unanswered)
+      err_ << "quillstrand-cli: " << TerminalText(*taken.Sent.Unanswered) << std::endl;
+    const SubmissionOutcome& outcome = taken.Sent.Outcome;
     const SubmissionFinish finish =
         FinishSubmission(model_, snapshot, outcome, false, settingsPath_, log_);
     // The window's error box, unless IgnoreErrors keeps it back.

@@ -17,44 +17,73 @@ CURLcode InitCurlOnce() {
   return init;
 }
 
-size_t AppendToAnswer(char* data, size_t size, size_t count, void* answer) {
-  static_cast<std::string*>(answer)->append(data, size * count);
-  return size * count;
+// The answer as it comes, up to its limit; a larger one is refused whole.
+struct Answer {
+  std::string text;
+  size_t maxBytes = 0;
+  bool tooLarge = false;
+
+  static size_t Append(char* data, size_t size, size_t count, void* self) {
+    auto& answer = *static_cast<Answer*>(self);
+    const size_t bytes = size * count;
+    if (bytes > answer.maxBytes - answer.text.size()) {
+      answer.tooLarge = true;
+      return CURL_WRITEFUNC_ERROR;
+    }
+    answer.text.append(data, bytes);
+    return bytes;
+  }
+};
+
+std::string Duration(std::chrono::milliseconds duration) {
+  const auto ms = duration.count();
+  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
 }
 
 Error Cancelled() { return Error{"the submission was cancelled", ECANCELED}; }
 
-Error Stalled(std::chrono::milliseconds timeout) {
-  const auto ms = timeout.count();
-  const std::string duration =
-      ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
-  return Error{"Operation timed out: nothing came for " + duration, ETIMEDOUT};
-}
-
-// Watches one transfer for a stop request and for a stall. libcurl's own
-// low-speed limit averages over several seconds, so that a quick request
-// followed by silence would be noticed only seconds after the timeout.
+// Watches one transfer for a stop request, a stall and its deadline.
+// libcurl's own low-speed limit averages over several seconds, so that a
+// quick request followed by silence would be noticed only seconds after
+// the timeout.
 struct Watchdog {
   using Clock = std::chrono::steady_clock;
+  enum class Ended { No, Stopped, Stalled, Late };
 
   const std::stop_token& stop;
   std::chrono::milliseconds stallTimeout;
+  Clock::time_point deadline;
   curl_off_t bytes = 0;
   Clock::time_point lastByte = Clock::now();
-  bool stalled = false;
+  Ended ended = Ended::No;
 
   // Called by libcurl at least once a second while the transfer runs; a
   // non-zero result abandons it.
   static int Check(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
     auto& watchdog = *static_cast<Watchdog*>(self);
-    if (watchdog.stop.stop_requested()) return 1;
     const Clock::time_point now = Clock::now();
     if (received + sent != watchdog.bytes) {
       watchdog.bytes = received + sent;
       watchdog.lastByte = now;
     }
-    watchdog.stalled = now - watchdog.lastByte > watchdog.stallTimeout;
-    return watchdog.stalled ? 1 : 0;
+    if (watchdog.stop.stop_requested())
+      watchdog.ended = Ended::Stopped;
+    else if (now - watchdog.lastByte > watchdog.stallTimeout)
+      watchdog.ended = Ended::Stalled;
+    else if (now > watchdog.deadline)
+      watchdog.ended = Ended::Late;
+    return watchdog.ended == Ended::No ? 0 : 1;
+  }
+
+  Error Why(const FormPostLimits& limits) const {
+    if (ended == Ended::Stalled)
+      return Error{"Operation timed out: nothing came for " + Duration(limits.stallTimeout),
+                   ETIMEDOUT};
+    if (ended == Ended::Late)
+      return Error{"Operation timed out: the site had not answered after " +
+                       Duration(limits.deadline),
+                   ETIMEDOUT};
+    return Cancelled();
   }
 };
 
@@ -83,9 +112,11 @@ struct CurlFormPoster::Transfer {
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(limits.lowSpeed));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.lowSpeedTime.count()));
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &Watchdog::Check);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendToAnswer);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Answer::Append);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, message);
   }
 };
@@ -104,8 +135,10 @@ Result<std::string> CurlFormPoster::Post(std::string_view path, std::string_view
   if (!transfer_ || !transfer_->curl) return Error{"cannot start a transfer", ENOMEM};
   CURL* curl = transfer_->curl.get();
   const std::string url = siteUrl_ + std::string(path);
-  std::string answer;
-  Watchdog watchdog{.stop = stop_, .stallTimeout = limits_.stallTimeout};
+  Answer answer{.text = {}, .maxBytes = limits_.maxAnswerBytes, .tooLarge = false};
+  Watchdog watchdog{.stop = stop_,
+                    .stallTimeout = limits_.stallTimeout,
+                    .deadline = Watchdog::Clock::now() + limits_.deadline};
   transfer_->message[0] = '\0';
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
@@ -115,13 +148,16 @@ Result<std::string> CurlFormPoster::Post(std::string_view path, std::string_view
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watchdog);
 
   const CURLcode code = curl_easy_perform(curl);
-  if (code == CURLE_ABORTED_BY_CALLBACK)
-    return watchdog.stalled ? Stalled(limits_.stallTimeout) : Cancelled();
+  if (code == CURLE_ABORTED_BY_CALLBACK) return watchdog.Why(limits_);
+  if (answer.tooLarge)
+    return Error{"the site's answer is larger than " + std::to_string(limits_.maxAnswerBytes) +
+                     " bytes",
+                 EFBIG};
   if (code != CURLE_OK) {
     long osErrno = 0;
     curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
     const char* message = transfer_->message;
     return Error{*message ? message : curl_easy_strerror(code), static_cast<int>(osErrno)};
   }
-  return answer;
+  return std::move(answer.text);
 }

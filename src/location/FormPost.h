@@ -20,11 +20,22 @@ class FormPoster {
   virtual Result<std::string> Post(std::string_view path, std::string_view body) = 0;
 };
 
-// How long a post may wait; tests shorten them.
+// How long a post may wait and how much its answer may hold; tests
+// shorten them. A site answers a page of a few kilobytes: one that sends
+// without end, or a byte at a time, must not hold a submission for ever.
 struct FormPostLimits {
   std::chrono::milliseconds connectTimeout{10'000};
   // A transfer that moves no byte for this long is abandoned.
   std::chrono::milliseconds stallTimeout{60'000};
+  // So is one that moves fewer than `lowSpeed` bytes a second for
+  // `lowSpeedTime` (libcurl's averages, to the second)...
+  size_t lowSpeed = 100;
+  std::chrono::seconds lowSpeedTime{60};
+  // ...one that has not ended this long after it started, however steadily
+  // it moves (the factors go up within it too)...
+  std::chrono::milliseconds deadline{10 * 60'000};
+  // ...and one whose answer grows beyond this.
+  size_t maxAnswerBytes = size_t{16} << 20;
 };
 
 // Posts with libcurl, as HTTP/1.0 requests of Content-Type

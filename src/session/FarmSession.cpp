@@ -82,6 +82,8 @@ struct FarmSession::RunningRefresh {
 struct FarmSession::RunningSubmission {
   SubmissionSnapshot snapshot;
   std::optional<SubmissionOutcome> outcome;
+  // The settings file's submission turn, held until the marking is done.
+  std::optional<FileLock> turn;
 };
 
 FarmSession::FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
@@ -298,10 +300,14 @@ void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
 }
 
 Status FarmSession::markNewFactorsAsOld() {
-  Status saved = MarkNewFactorsAsOld(model_, settingsPath_);
-  if (saved) stampSettings();
+  // A change made by another hand before stays one to ask about.
+  const bool current = !settingsChangedOnDisk();
+  const Result<MarkNotes> marked = MarkNewFactorsAsOld(model_, settingsPath_);
+  if (marked && current) stampSettings();
   emit factorsChanged();
-  return saved;
+  if (!marked) return marked.error();
+  for (const std::string& note : marked.value()) emit problem(Text(note));
+  return Ok();
 }
 
 std::optional<SubmitMessage> FarmSession::submit(bool manual) {
@@ -315,15 +321,17 @@ std::optional<SubmitMessage> FarmSession::submit(bool manual) {
     emit submissionEnded();
     return start.Message;
   }
-  submission_ = std::make_unique<RunningSubmission>(RunningSubmission{*start.Snapshot, {}});
+  submission_ = std::make_unique<RunningSubmission>(RunningSubmission{*start.Snapshot, {}, {}});
   emit activityChanged();
   runner_.run([this, snapshot = std::make_shared<const SubmissionSnapshot>(*start.Snapshot),
-               limits = submitLimits_](const BackgroundRunner::Job& job) {
-    auto outcome = std::make_shared<SubmissionOutcome>(
-        SendSubmissionToSite(*snapshot, job.stopToken(), limits));
-    job.post([this, outcome] {
-      deliver([this, outcome] {
-        submission_->outcome = std::move(*outcome);
+               limits = submitLimits_, path = settingsPath_](const BackgroundRunner::Job& job) {
+    auto taken = std::make_shared<TurnTaken>(
+        SendWhenItsTurn(*snapshot, path, kWindowSubmissionTurnWait, job.stopToken(), limits));
+    job.post([this, taken] {
+      deliver([this, taken] {
+        submission_->outcome = std::move(taken->Sent.Outcome);
+        submission_->turn = std::move(taken->Turn);
+        if (taken->Sent.Unanswered) emit problem(Text(*taken->Sent.Unanswered));
         // Nothing to say (an automatic submission's answer, or an error
         // that IgnoreErrors keeps quiet): it ends here, marking as old.
         if (!outcomeMessage())
@@ -344,15 +352,17 @@ std::optional<SubmitMessage> FarmSession::outcomeMessage() const {
 void FarmSession::finishSubmission(bool agreed) {
   if (!submission_ || !submission_->outcome) return;
   const std::unique_ptr<RunningSubmission> ended = std::move(submission_);
+  const bool current = !settingsChangedOnDisk();
   const SubmissionFinish finish =
       FinishSubmission(model_, ended->snapshot, *ended->outcome, agreed, settingsPath_, log_);
-  if (finish.Saved) stampSettings();
+  if (finish.Saved && current) stampSettings();
   emit activityChanged();
   emit factorsChanged();
   if (!finish.Saved)
     emit problem("Cannot save the settings file " + Text(finish.Saved.error().message));
   if (finish.LogProblem)
     emit problem("Cannot write the submission log " + Text(finish.LogProblem->message));
+  for (const std::string& note : finish.Notes) emit problem(Text(note));
   emit submissionEnded();
 }
 

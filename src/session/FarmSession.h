@@ -72,7 +72,9 @@ class FarmSession : public QObject {
   void setChartShown(bool shown);
   const SpeedChartData& chart() const { return chart_; }
 
-  // Declares the new factors on display submitted and saves the settings.
+  // Declares the new factors on display submitted, merging the marks into
+  // the settings file as it is now; a change made to the file by another
+  // hand before stays one that settingsChangedOnDisk tells.
   Status markNewFactorsAsOld();
 
   // Submits the new factors on display to the project site: manually (the

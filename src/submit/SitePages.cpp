@@ -1,6 +1,7 @@
 #include "submit/SitePages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 #include "model/Numbers.h"
@@ -22,21 +23,19 @@ void SkipBlanks(std::string_view& text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
 }
 
-// Reads a signed decimal integer after blanks, as a C library scan would,
-// held to 32 bits; nothing (and `text` unchanged) when there is none.
-std::optional<int32_t> ReadInteger(std::string_view& text) {
+// Reads a whole number after blanks: digits only, no sign, held to 32
+// bits; nothing (and `text` unchanged) when there is none or it is larger.
+std::optional<int32_t> ReadWholeNumber(std::string_view& text) {
   std::string_view rest = text;
   SkipBlanks(rest);
-  const bool negative = !rest.empty() && rest.front() == '-';
-  if (!rest.empty() && (rest.front() == '-' || rest.front() == '+')) rest.remove_prefix(1);
   if (rest.empty() || !IsDigit(rest.front())) return std::nullopt;
   int64_t value = 0;
-  for (; !rest.empty() && IsDigit(rest.front()); rest.remove_prefix(1))
-    value = std::min<int64_t>(value * 10 + (rest.front() - '0'), int64_t{1} << 32);
-  if (negative) value = -value;
+  for (; !rest.empty() && IsDigit(rest.front()); rest.remove_prefix(1)) {
+    value = value * 10 + (rest.front() - '0');
+    if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  }
   text = rest;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(value);
 }
 
 // Skips one word: blanks, then everything up to the next blank.
@@ -47,13 +46,22 @@ bool SkipWord(std::string_view& text) {
   return true;
 }
 
-// "V <word> T": the verified and total counts, as far as they can be read.
-void ReadVerifiedAndTotal(std::string_view text, SiteCounts& counts) {
-  const auto verified = ReadInteger(text);
-  if (!verified) return;
-  counts.Verified = *verified;
-  if (!SkipWord(text)) return;
-  if (const auto total = ReadInteger(text)) counts.Total = *total;
+// "V <word> T": the verified and total counts, when both are there as
+// whole numbers and no more were verified than were sent.
+std::optional<SiteCounts> ReadVerifiedAndTotal(std::string_view text) {
+  const auto verified = ReadWholeNumber(text);
+  if (!verified || !SkipWord(text)) return std::nullopt;
+  const auto total = ReadWholeNumber(text);
+  if (!total || *verified > *total) return std::nullopt;
+  return SiteCounts{.Verified = *verified, .Total = *total, .New = 0};
+}
+
+std::string ShouldNotGive(std::string_view element) {
+  std::string quoted;
+  for (const char c : element) quoted += IsBlank(c) ? ' ' : c;
+  return "Couldn't trust the submission page: \"" + quoted +
+         "\" is an answer the site should not give. Submit factors manually to make sure "
+         "they're ok.";
 }
 
 }  // namespace
@@ -69,14 +77,22 @@ std::optional<std::string> FindLoginName(std::string_view page) {
   return std::string(page.substr(open + 1, close - open - 1));
 }
 
-std::optional<SiteCounts> ReadSubmissionCounts(std::string_view page) {
-  const size_t verifiedIn = page.find("verified in");
-  if (verifiedIn == std::string_view::npos) return std::nullopt;
-  SiteCounts counts;
-  ReadVerifiedAndTotal(ElementTextFrom(page, verifiedIn), counts);
+Result<SiteCounts> ReadSubmissionCounts(std::string_view page) {
+  static constexpr std::string_view kVerifiedIn = "verified in";
+  const size_t verifiedIn = page.find(kVerifiedIn);
+  if (verifiedIn == std::string_view::npos) return Error{kUnparsable, EBADMSG};
+  const std::string_view element = ElementTextFrom(page, verifiedIn);
+  std::optional<SiteCounts> counts = ReadVerifiedAndTotal(element);
+  if (!counts) {
+    const size_t end = element.find(kVerifiedIn);
+    return Error{ShouldNotGive(element.substr(0, end == std::string_view::npos
+                                                     ? element.size()
+                                                     : end + kVerifiedIn.size())),
+                 ERANGE};
+  }
   if (const size_t results = page.find("of the results"); results != std::string_view::npos) {
     std::string_view text = ElementTextFrom(page, results);
-    counts.New = ReadInteger(text).value_or(0);
+    counts->New = ReadWholeNumber(text).value_or(0);
   }
-  return counts;
+  return *counts;
 }

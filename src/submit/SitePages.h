@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/Result.h"
+
 // What the site's answer to a factor post says about the factors.
 struct SiteCounts {
   int32_t Verified = 0;
@@ -19,8 +21,14 @@ struct SiteCounts {
 // and the next '<'. Nothing when the page has no such name.
 std::optional<std::string> FindLoginName(std::string_view page);
 
+inline constexpr char kUnparsable[] =
+    "Couldn't parse submission page. Submit factors manually to make sure they're ok.";
+
 // The counts of a factor post's answer, read from the text element holding
 // "verified in" ("5 of 7 verified in 0.3 seconds") and the one holding "of
-// the results" ("2 of the results were new"). A count that is not there
-// stays 0; nothing when the page has no "verified in" at all.
-std::optional<SiteCounts> ReadSubmissionCounts(std::string_view page);
+// the results" ("2 of the results were new"; 0 when that is missing). The
+// error, in the words the user is shown, is kUnparsable for a page without
+// "verified in", and says so for counts that are not two whole numbers
+// with no more verified than sent: that is an answer the site should not
+// give, and nothing may be marked on the strength of it.
+Result<SiteCounts> ReadSubmissionCounts(std::string_view page);

@@ -7,8 +7,6 @@ namespace {
 constexpr char kLoginFailed[] =
     "Couldn't log in. Check your username and password in the Options dialog or submit your "
     "factors manually.";
-constexpr char kUnparsable[] =
-    "Couldn't parse submission page. Submit factors manually to make sure they're ok.";
 
 // The system's own reason is cut where a fixed buffer would cut it.
 constexpr size_t kMaxReasonLength = 255;
@@ -19,6 +17,15 @@ std::string LoginBody(const SiteLogin& login) {
 }
 
 }  // namespace
+
+bool AllVerified(const SiteCounts& counts, int32_t posted) {
+  return counts.Verified == posted && counts.Total == posted;
+}
+
+std::string NotAllVerifiedText(const SiteCounts& counts) {
+  return "The site verified " + std::to_string(counts.Verified) + " of " +
+         std::to_string(counts.Total) + " factors; nothing was marked as old.";
+}
 
 SubmissionError NetworkFailure(const std::string& reason) {
   return {SubmissionFailure::Network, "The following error occurred:\r\n" +
@@ -70,9 +77,9 @@ void SubmissionExchange::ReadLoginAnswer(std::string_view page) {
 
 void SubmissionExchange::ReadFactorAnswer(std::string_view page) {
   if (auto name = FindLoginName(page)) answer_.LoginName = std::move(*name);
-  const std::optional<SiteCounts> counts = ReadSubmissionCounts(page);
-  if (!counts) return End(SubmissionError{SubmissionFailure::Parse, kUnparsable});
-  answer_.Counts = *counts;
+  const Result<SiteCounts> counts = ReadSubmissionCounts(page);
+  if (!counts) return End(SubmissionError{SubmissionFailure::Parse, counts.error().message});
+  answer_.Counts = counts.value();
   End(std::move(answer_));
 }
 

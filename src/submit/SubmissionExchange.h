@@ -27,7 +27,15 @@ struct SiteAnswer {
   friend bool operator==(const SiteAnswer&, const SiteAnswer&) = default;
 };
 
-enum class SubmissionFailure { Login, Parse, Network };
+// Whether the site verified each of the `posted` factors: only then may
+// they be marked as old without a person deciding it.
+bool AllVerified(const SiteCounts& counts, int32_t posted);
+
+// "The site verified V of T factors; nothing was marked as old."
+std::string NotAllVerifiedText(const SiteCounts& counts);
+
+// NotPosted: the factors did not go out at all.
+enum class SubmissionFailure { Login, Parse, Network, NotPosted };
 
 // Why a submission ended without an answer, in the words the user is shown.
 struct SubmissionError {

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -18,6 +20,8 @@ namespace {
 // holds it: people read it with cat, so no byte of it may reach their
 // terminal as a command, and a location's password stays hidden.
 std::string LogText(std::string_view text) { return TerminalText(RedactPasswords(text)); }
+
+constexpr char kPostingLine[] = "  posting\n";
 
 std::string Heading(const SubmissionLogEntry& entry) {
   std::string heading = UtcTimeText(entry.Time) + (entry.Manual ? " manual" : " automatic") +
@@ -41,6 +45,14 @@ std::string HowItWent(const SubmissionOutcome& outcome) {
          "\n  new factors : " + std::to_string(answer.Counts.New) + " of " + total + '\n';
 }
 
+std::string MarkedLine(const SubmissionLogEntry& entry) {
+  if (entry.MarkedAsOld) return "  marked as old\n";
+  const auto* answer = std::get_if<SiteAnswer>(&entry.Outcome);
+  if (answer && !AllVerified(answer->Counts, entry.FactorCount))
+    return "  " + NotAllVerifiedText(answer->Counts) + '\n';
+  return "  not marked as old\n";
+}
+
 std::string IndentedLines(std::string_view text) {
   std::string lines;
   lines.reserve(text.size() + text.size() / 8);
@@ -50,6 +62,10 @@ std::string IndentedLines(std::string_view text) {
     lines += '\n';
   });
   return lines;
+}
+
+Error CannotWrite(const Error& error) {
+  return Error{"Cannot write the submission log " + error.message, error.code};
 }
 
 Status AppendToFile(const std::string& path, std::string_view text) {
@@ -70,6 +86,38 @@ Status AppendToFile(const std::string& path, std::string_view text) {
   }
   if (::close(fd) != 0) return fail();
   return Ok();
+}
+
+bool IsHeadingAt(std::string_view text, size_t at) {
+  return at < text.size() && text[at] != ' ' && text[at] != '\n';
+}
+
+// The log's last entry from its heading line on: the last line that is
+// not indented. Read from the end in growing pieces, since the log only
+// grows and the last entry is all that is wanted.
+std::optional<std::string> LastEntry(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  std::optional<std::string> entry;
+  for (off_t piece = 4096; size > 0 && !entry; piece *= 4) {
+    const off_t start = std::max<off_t>(size - piece, 0);
+    std::string tail(static_cast<size_t>(size - start), '\0');
+    if (::pread(fd, tail.data(), tail.size(), start) != static_cast<ssize_t>(tail.size())) break;
+    // Lines from the last; the piece's first begins a line only at the file's start.
+    for (size_t end = tail.size(); !entry;) {
+      const size_t newline = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
+      if (newline == std::string::npos) {
+        if (start == 0 && IsHeadingAt(tail, 0)) entry = std::move(tail);
+        break;
+      }
+      if (IsHeadingAt(tail, newline + 1)) entry = tail.substr(newline + 1);
+      end = newline;
+    }
+    if (start == 0) break;
+  }
+  ::close(fd);
+  return entry;
 }
 
 }  // namespace
@@ -97,10 +145,23 @@ std::string UtcTimeText(std::chrono::system_clock::time_point time) {
   return std::string(text, length);
 }
 
-std::string SubmissionLogText(const SubmissionLogEntry& entry) {
-  return Heading(entry) + HowItWent(entry.Outcome) +
-         (entry.MarkedAsOld ? "  marked as old\n" : "  not marked as old\n") +
+std::string PostingLogText(const SubmissionLogEntry& entry, const std::string& earlier) {
+  return Heading(entry) + kPostingLine + (earlier.empty() ? "" : "  " + earlier + '\n') +
          IndentedLines(entry.FactorsText) + '\n';
+}
+
+std::string SubmissionLogText(const SubmissionLogEntry& entry) {
+  return Heading(entry) + HowItWent(entry.Outcome) + MarkedLine(entry) + '\n';
+}
+
+std::optional<std::string> UnansweredSubmission(const std::string& path) {
+  const std::optional<std::string> entry = LastEntry(path);
+  if (!entry) return std::nullopt;
+  const size_t headingEnd = entry->find('\n');
+  if (entry->compare(headingEnd + 1, std::strlen(kPostingLine), kPostingLine) != 0)
+    return std::nullopt;
+  return "The submission of " + entry->substr(0, entry->find(' ')) +
+         " has no answer on record; its factors may be on the site already.";
 }
 
 std::optional<Error> SubmissionLog::Append(const SubmissionLogEntry& entry) {
@@ -108,6 +169,11 @@ std::optional<Error> SubmissionLog::Append(const SubmissionLogEntry& entry) {
   const bool reported = failing_;
   failing_ = !appended;
   if (appended || reported) return std::nullopt;
-  return Error{"Cannot write the submission log " + appended.error().message,
-               appended.error().code};
+  return CannotWrite(appended.error());
+}
+
+Status SubmissionLog::AppendPosting(const SubmissionLogEntry& entry, const std::string& earlier) {
+  const Status appended = AppendToFile(path_, PostingLogText(entry, earlier));
+  if (!appended) return CannotWrite(appended.error());
+  return Ok();
 }

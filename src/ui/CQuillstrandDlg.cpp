@@ -474,12 +474,8 @@ void CQuillstrandDlg::markNewFactorsAsOld() {
   const QMessageBox::StandardButton answer = prompter_.ask(
       this, kMarkAsOldCaption, "Are you sure you want to mark the new factors as old?",
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::No) {
-    if (mayOverwriteSettings("No loads it again instead, and marks nothing."))
-      reportSaveFailure(session_.markNewFactorsAsOld());
-    else
-      loadSettingsAgain();
-  }
+  // Marks are merged into the file as it is now: nothing of a hand edit is lost.
+  if (answer != QMessageBox::No) reportSaveFailure(session_.markNewFactorsAsOld());
   machineList_->setFocus();
 }
 

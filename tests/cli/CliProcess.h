@@ -45,6 +45,7 @@ class CliProcess {
   }
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   void Signal(int signal) const { ::kill(pid_, signal); }
   // The exit status, as waitpid gives it.
   int Wait() {

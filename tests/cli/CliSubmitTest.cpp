@@ -6,6 +6,8 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +17,7 @@
 #include "StandInSite.h"
 #include "model/Password.h"
 #include "model/SettingsFile.h"
-#include "submit/SubmissionExchange.h"
+#include "submit/Submission.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -168,6 +170,198 @@ TEST_F(CliSubmitTest, AFailureIsToldAndMarksNothing) {
   }
 }
 
+// The fixture posts three factors: only when the site verified all three
+// are they marked, unless the user says --mark-anyway.
+TEST_F(CliSubmitTest, MarksOnlyWhenTheSiteVerifiedEveryFactorPosted) {
+  struct Case {
+    std::string counts;  // the site's; empty: what it counted
+    std::vector<std::string> flags;
+    int code;
+    std::string err;  // from its start
+    bool marked;
+  };
+  const std::string none = "The site verified 0 of 60 factors; nothing was marked as old.\n";
+  const std::array cases{
+      Case{"", {}, 0, "", true},
+      Case{"3 of 3", {"--mark-anyway"}, 0, "", true},
+      Case{"0 of 60", {}, 1, none, false},
+      Case{"2 of 3", {}, 1, "The site verified 2 of 3 factors; nothing was marked as old.\n", false},
+      Case{"4 of 4", {}, 1, "The site verified 4 of 4 factors; nothing was marked as old.\n", false},
+      Case{"0 of 60", {"--no-mark"}, 1, none, false},
+      Case{"0 of 60", {"--mark-anyway"}, 0, "", true},
+      Case{"99999999999999999999 of -5", {"--mark-anyway"}, 1,
+           "Couldn't trust the submission page: \"99999999999999999999 of -5 verified in\" is an "
+           "answer the site should not give.",
+           false},
+  };
+  for (const auto& [counts, flags, code, err, marked] : cases) {
+    SCOPED_TRACE(counts + (flags.empty() ? "" : " " + flags[0]));
+    WriteSettings("");
+    site_.SetCountsText(counts);
+    std::vector<std::string> args = {"submit"};
+    args.insert(args.end(), flags.begin(), flags.end());
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.code, code);
+    EXPECT_TRUE(err.empty() ? run.err.empty() : run.err.starts_with(err)) << run.err;
+    EXPECT_EQ(LastOldFactors(), marked ? (std::vector<uint64_t>{1700000009, 2000000011})
+                                       : (std::vector<uint64_t>{1000000007, 0}));
+    // The log tells it too.
+    const std::string last = Log().substr(Log().rfind("manual submission"));
+    const bool toldWhy = err.starts_with("The site verified");
+    EXPECT_NE(last.find(marked ? "  marked as old\n" : toldWhy ? "  " + err : "  not marked as old\n"),
+              std::string::npos)
+        << last;
+  }
+}
+
+// Two processes at once on one settings file, each started anew a few
+// times, so that their steps interleave in different ways.
+TEST_F(CliSubmitTest, TwoAtOnceKeepBothMarks) {
+  const std::array<std::array<std::string, 2>, 3> pairs{{
+      {"submit", "submit"},
+      {"submit", "mark-old"},
+      {"mark-old", "mark-old"},
+  }};
+  for (const auto& [first, second] : pairs) {
+    for (int round = 0; round < 5; ++round) {
+      SCOPED_TRACE(first + " --machine 0, " + second + " --machine 1, round " +
+                   std::to_string(round));
+      WriteSettings("");
+      CliProcess zero({"--config", settings_, first, "--machine", "0"}, dir_.file("zero.out"));
+      CliProcess one({"--config", settings_, second, "--machine", "1"}, dir_.file("one.out"));
+      ASSERT_TRUE(zero.Started() && one.Started());
+      EXPECT_EQ(zero.Wait(), 0) << ReadFile(dir_.file("zero.out"));
+      EXPECT_EQ(one.Wait(), 0) << ReadFile(dir_.file("one.out"));
+      EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+    }
+  }
+}
+
+// Two submissions of the same factors at once: the second waits for the
+// first, then finds them marked and posts nothing.
+TEST_F(CliSubmitTest, TwoSubmitsOfTheSameFactorsPostThemOnce) {
+  for (int round = 1; round <= 5; ++round) {
+    SCOPED_TRACE(round);
+    WriteSettings("");
+    CliProcess first({"--config", settings_, "submit"}, dir_.file("first.out"));
+    CliProcess second({"--config", settings_, "submit"}, dir_.file("second.out"));
+    ASSERT_TRUE(first.Started() && second.Started());
+    EXPECT_EQ(first.Wait(), 0);
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(site_.PostCount(kFactorFormPath), round);
+    const std::string outs = ReadFile(dir_.file("first.out")) + ReadFile(dir_.file("second.out"));
+    EXPECT_NE(outs.find(kNoNewFactors), std::string::npos) << outs;
+    EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
+  }
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// How long `args` take to run to their end here, to spread kills over.
+std::chrono::steady_clock::duration RunTime(const std::vector<std::string>& args,
+                                            const std::string& out) {
+  const auto start = std::chrono::steady_clock::now();
+  CliProcess run(args, out);
+  run.Wait();
+  return std::chrono::steady_clock::now() - start;
+}
+
+// Killed at any moment, a submission leaves the settings file whole and
+// marks nothing the site has not taken; and when the site may have taken
+// what was not marked, the next submission, which posts it again, says so
+// from the log.
+TEST_F(CliSubmitTest, AKilledSubmissionMarksNothingUnpostedAndIsNamedNextTime) {
+  // A site that takes its time makes room for kills between the post and the marking.
+  site_.SetFault(StandInSite::Fault::Slow);
+  const std::vector<uint64_t> before{1000000007, 0}, after{1700000009, 2000000011};
+  const std::vector<std::string> args = {"--config", settings_, "submit"};
+  const auto whole = RunTime(args, dir_.file("submit.out"));
+  constexpr int kKills = 40;
+  int postedUnmarked = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    SCOPED_TRACE(kill);
+    WriteSettings("");  // the factors new again
+    const int posts = site_.PostCount(kFactorFormPath);
+    const size_t postings = Occurrences(Log(), "  posting\n");
+    CliProcess submit(args, dir_.file("submit.out"));
+    std::this_thread::sleep_for(whole * kill / kKills);
+    submit.Signal(SIGKILL);
+    submit.Wait();
+
+    const bool posted = site_.PostCount(kFactorFormPath) > posts;
+    const std::vector<uint64_t> marks = LastOldFactors();
+    EXPECT_TRUE(marks == before || marks == after);
+    EXPECT_TRUE(posted || marks == before);
+    EXPECT_TRUE(!posted || Occurrences(Log(), "  posting\n") > postings) << Log();
+
+    const CliRun next = Run({"submit"});
+    EXPECT_EQ(next.code, 0) << next.err;
+    const bool named = next.err.find("has no answer on record; its factors may be on the site "
+                                     "already.") != std::string::npos;
+    if (posted && marks == before) {
+      ++postedUnmarked;
+      EXPECT_TRUE(named) << next.err;
+    }
+    EXPECT_EQ(LastOldFactors(), after);
+  }
+  // Kills between the post and the marking happened, or the test proved little.
+  EXPECT_GT(postedUnmarked, kKills / 4);
+}
+
+// Killed at any moment, mark-old leaves the file whole, with every mark
+// or none.
+TEST_F(CliSubmitTest, AKilledMarkOldMarksAllOrNothing) {
+  const std::vector<std::string> args = {"--config", settings_, "mark-old"};
+  const auto whole = RunTime(args, dir_.file("mark-old.out"));
+  constexpr int kKills = 40;
+  for (int kill = 0; kill < kKills; ++kill) {
+    SCOPED_TRACE(kill);
+    WriteSettings("");
+    CliProcess markOld(args, dir_.file("mark-old.out"));
+    std::this_thread::sleep_for(whole * kill / kKills);
+    markOld.Signal(SIGKILL);
+    markOld.Wait();
+    const std::vector<uint64_t> marks = LastOldFactors();
+    EXPECT_TRUE(marks == (std::vector<uint64_t>{1000000007, 0}) ||
+                marks == (std::vector<uint64_t>{1700000009, 2000000011}));
+  }
+  EXPECT_EQ(site_.PostCount(kFactorFormPath), 0);
+}
+
+bool HoldsOpen(pid_t pid, const std::string& path) {
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator(
+           "/proc/" + std::to_string(pid) + "/fd", error)) {
+    if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
+  }
+  return false;
+}
+
+// A submission waits for the one before it, then reads the settings as
+// that one left them: a machine it was asked for may be gone by then.
+TEST_F(CliSubmitTest, WaitsForTheSubmissionBeforeAndReadsWhatItLeft) {
+  Result<FileLock> turn = TakeSubmissionTurn(settings_, 1s);
+  ASSERT_TRUE(turn);
+  std::optional<FileLock> before(std::move(turn.value()));
+  const std::string out = dir_.file("submit.out");
+  CliProcess submit({"--config", settings_, "submit", "--machine", "1"}, out);
+  ASSERT_TRUE(submit.Started());
+  // It waits once it holds the lock file open.
+  const std::string lockFile = LockFilePath(settings_ + ".submit");
+  ASSERT_TRUE(WaitUntil([&] { return HoldsOpen(submit.Pid(), lockFile); }));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(site_.PostCount(kLoginFormPath), 0);
+  dir_.write("quillstrand.ini", "[Settings]\nMachines=1\n" + MachineSection(0, "alpha", "a"));
+  before.reset();
+  const int status = submit.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_EQ(site_.PostCount(kLoginFormPath), 0);
+}
+
 TEST_F(CliSubmitTest, WrongCommandLinesExitWithTwo) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"submit", "--machine", "2"},
                                                {"submit", "--machine", "-1"},
@@ -216,6 +410,18 @@ TEST_F(CliSubmitTest, WatchRefreshesAndSubmitsEveryPeriod) {
                 "tick 2: 2 of 2 machines read, 0 new factors, nothing to submit"}));
   EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
   EXPECT_NE(Log().find("automatic submission of 3 factors"), std::string::npos) << Log();
+}
+
+TEST_F(CliSubmitTest, WatchMarksOnlyWhatTheSiteVerifiedWhole) {
+  site_.SetCountsText("2 of 3");
+  const CliRun run = Run({"watch", "--ticks", "1"});
+  EXPECT_EQ(TickLines(run.out),
+            (std::vector<std::string>{"tick 1: 2 of 2 machines read, 3 new factors, submitted: "
+                                      "verified 2 of 3, new 3 of 3"}));
+  EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1000000007, 0}));
+  EXPECT_NE(Log().find("  The site verified 2 of 3 factors; nothing was marked as old.\n"),
+            std::string::npos)
+      << Log();
 }
 
 TEST_F(CliSubmitTest, WatchWithoutAutoSubmitOnlyRefreshes) {

@@ -75,7 +75,7 @@ TEST(Faults, SettingsThatCannotBeSavedKeepTheMarkingAndSayWhy) {
     model.Marks = {{0, 307}};
     model.NewFactorsText = "307 | x\r\n";
     model.NewFactorCount = 1;
-    const Status marked = MarkNewFactorsAsOld(model, path);
+    const Result<MarkNotes> marked = MarkNewFactorsAsOld(model, path);
     ASSERT_FALSE(marked);
     EXPECT_EQ(marked.error().message.find(path), 0u) << marked.error().message;
     ExpectIdle(model);

@@ -2,11 +2,13 @@
 #include <QTest>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/SettingsFile.h"
 #include "session/AutoTimer.h"
 #include "session/FarmSession.h"
+#include "submit/Submission.h"
 #include "support/GateFetcher.h"
 #include "support/QtTestClass.h"
 #include "support/SiteUnderTest.h"
@@ -65,6 +67,36 @@ class AutoTimerTest : public QObject {
     QVERIFY(timer_->armed() || timer_->inTick());
     QCOMPARE(session_->model().Machines[0].LastOldFactor, uint64_t{100000000003});
     QCOMPARE(site_->PostCount("/sieve/sievePost.mhtml"), 1);  // the second tick had nothing new
+  }
+
+  // The timer marks nothing the site did not verify whole: the factor
+  // stays new, and each tick posts it again.
+  void automaticSubmissionMarksOnlyWhatTheSiteVerified() {
+    open(true, true);
+    site_->SetCountsText("0 of 1");
+    QSignalSpy ticked(timer_.get(), &AutoTimer::ticked);
+    timer_->RearmAutoTimer();
+    QTRY_COMPARE(ticked.count(), 2);
+    QCOMPARE(session_->model().Machines[0].LastOldFactor, uint64_t{0});
+    QVERIFY(site_->PostCount("/sieve/sievePost.mhtml") >= 2);
+  }
+
+  // A submission from another process holds the settings file's turn: the
+  // timer's waits for it, off the UI thread, then posts.
+  void automaticSubmissionWaitsForAnotherOne() {
+    open(true, true);
+    Result<FileLock> turn = TakeSubmissionTurn(settings_, 1s);
+    QVERIFY(turn);
+    std::optional<FileLock> other(std::move(turn.value()));
+    QSignalSpy ticked(timer_.get(), &AutoTimer::ticked);
+    timer_->RearmAutoTimer();
+    QTRY_COMPARE(session_->activity(), FarmSession::Activity::Submitting);
+    QTest::qWait(200);  // the UI thread is free meanwhile
+    QCOMPARE(site_->PostCount("/sieve/sievePost.mhtml"), 0);
+    other.reset();
+    QTRY_COMPARE(ticked.count(), 1);
+    QCOMPARE(site_->PostCount("/sieve/sievePost.mhtml"), 1);
+    QCOMPARE(session_->model().Machines[0].LastOldFactor, uint64_t{100000000003});
   }
 
   // A tick that finds a refresh running skips it and still re-arms.
@@ -129,8 +161,8 @@ class AutoTimerTest : public QObject {
                                      dir_->write("local/QsvStatus.dat", kStatus), 0);
     configured.Machines.emplace_back("slow", "http://slow/fact.txt", "http://slow/QsvStatus.dat",
                                      0);
-    const std::string settings = dir_->write("quillstrand.ini", SaveSettingsText("", configured));
-    session_ = std::make_unique<FarmSession>(settings, fetcher_);
+    settings_ = dir_->write("quillstrand.ini", SaveSettingsText("", configured));
+    session_ = std::make_unique<FarmSession>(settings_, fetcher_);
     QVERIFY(session_->loadSettings());
     timer_ = std::make_unique<AutoTimer>(*session_, kMinute);
   }
@@ -138,6 +170,7 @@ class AutoTimerTest : public QObject {
   std::unique_ptr<SiteUnderTest> site_;
   std::shared_ptr<GateFetcher> fetcher_;
   std::unique_ptr<TempDir> dir_;
+  std::string settings_;
   std::unique_ptr<FarmSession> session_;
   std::unique_ptr<AutoTimer> timer_;
 };

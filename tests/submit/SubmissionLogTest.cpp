@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "submit/SubmissionLog.h"
@@ -30,8 +32,6 @@ TEST(SubmissionLog, AnEntryTellsWhatWasPostedAndHowItWent) {
             "  verified : 2 of 2\n"
             "  new factors : 1 of 2\n"
             "  marked as old\n"
-            "    1000000007 | 5*2^12+1\n"
-            "    1500000001 | 7*2^9+1\n"
             "\n");
   EXPECT_EQ(SubmissionLogText(
                 Entry(SubmissionError{SubmissionFailure::Network,
@@ -43,6 +43,11 @@ TEST(SubmissionLog, AnEntryTellsWhatWasPostedAndHowItWent) {
             "  error : The following error occurred: refused Submit your factors manually "
             "instead.\n"
             "  not marked as old\n"
+            "\n");
+  EXPECT_EQ(PostingLogText(Entry(SiteAnswer{}, false)),
+            "2026-12-10T00:15:35Z automatic submission of 2 factors from machine 0 \"alpha\", "
+            "machine 2 \"gamma\"\n"
+            "  posting\n"
             "    1000000007 | 5*2^12+1\n"
             "    1500000001 | 7*2^9+1\n"
             "\n");
@@ -60,12 +65,16 @@ TEST(SubmissionLog, HoldsNoControlCharacterFromOutsideNorAPassword) {
   entry.Machines = {{0, "alpha\x1b[2J"}};
   const std::string factors = "1000000007 | " + clipboardWrite + "\r\n";
   entry.FactorsText = factors;
-  const std::string text = SubmissionLogText(entry);
-  EXPECT_EQ(text,
+  EXPECT_EQ(SubmissionLogText(entry),
             "2026-12-10T00:15:35Z automatic submission of 2 factors from machine 0 "
             "\"alpha\\x1b[2J\"\n"
             "  error : http://user:***@m1/fact.txt: refused \\x1b]52;c;cm0gLXJmIH4=\\x07\n"
             "  not marked as old\n"
+            "\n");
+  EXPECT_EQ(PostingLogText(entry),
+            "2026-12-10T00:15:35Z automatic submission of 2 factors from machine 0 "
+            "\"alpha\\x1b[2J\"\n"
+            "  posting\n"
             "    1000000007 | \\x1b]52;c;cm0gLXJmIH4=\\x07\n"
             "\n");
 
@@ -91,6 +100,50 @@ TEST(SubmissionLog, AppendsEveryEntry) {
   EXPECT_FALSE(log.Append(second));
   EXPECT_EQ(ReadFile(path),
             "older entries\n" + SubmissionLogText(first) + SubmissionLogText(second));
+}
+
+// A log whose last entry is a post without its outcome: the process that
+// posted was killed before the answer, and the site may have the factors.
+TEST(SubmissionLog, TellsAPostThatHasNoAnswerOnRecord) {
+  TempDir dir;
+  const std::string path = dir.file("quillstrand-submissions.log");
+  const SubmissionLogEntry entry = Entry(SiteAnswer{"bob", {2, 2, 2}}, true);
+  SubmissionLogEntry many = entry;
+  const std::string lines(100000, 'x');  // the entry's heading far before the end
+  many.FactorsText = lines;
+  const std::string unanswered =
+      "The submission of 2026-12-10T00:15:35Z has no answer on record; its factors may be on the "
+      "site already.";
+  struct Case {
+    std::string name;
+    std::string log;
+    bool unanswered;
+  };
+  const std::array cases{
+      Case{"no log", "", false},
+      Case{"posted only", PostingLogText(entry), true},
+      Case{"posted and answered", PostingLogText(entry) + SubmissionLogText(entry), false},
+      Case{"answered, then posted", SubmissionLogText(entry) + PostingLogText(entry), true},
+      Case{"a long post", SubmissionLogText(entry) + PostingLogText(many), true},
+      Case{"a long post answered", PostingLogText(many) + SubmissionLogText(entry), false},
+      Case{"cut in its factor lines", PostingLogText(entry).substr(0, 120), true},
+      Case{"cut in its heading", PostingLogText(entry).substr(0, 30), false},
+      Case{"older entries only", "older entry\n  marked as old\n\n", false},
+  };
+  for (const auto& [name, log, expected] : cases) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove(path);
+    if (!log.empty()) dir.write("quillstrand-submissions.log", log);
+    EXPECT_EQ(UnansweredSubmission(path),
+              expected ? std::optional<std::string>(unanswered) : std::nullopt);
+  }
+}
+
+TEST(SubmissionLog, APostingThatCannotBeWrittenIsAlwaysReported) {
+  SubmissionLog full("/dev/full");
+  const SubmissionLogEntry entry = Entry(SiteAnswer{}, false);
+  EXPECT_FALSE(full.AppendPosting(entry));
+  EXPECT_FALSE(full.AppendPosting(entry));
 }
 
 TEST(SubmissionLog, AFailureIsReportedOnceUntilAWriteSucceeds) {

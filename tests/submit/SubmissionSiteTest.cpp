@@ -170,6 +170,57 @@ TEST(SubmissionAgainstTheSite, StalledAnswerTimesOut) {
   EXPECT_NE(error.Text.find("timed out: nothing came for 300 ms"), std::string::npos) << error.Text;
 }
 
+// What the site may answer to the factor post, and what the submission
+// makes of it: counts only as two whole numbers with no more verified than
+// sent, and an answer that is huge, trickles or never ends cut off with a
+// plain reason, soon.
+TEST(SubmissionAgainstTheSite, AnswersTheSiteShouldNotGiveAreRefused) {
+  struct Case {
+    std::string name;
+    Fault fault;
+    std::string counts;  // the stand-in's counts text; empty: what it counted
+    std::string outcome;  // Describe's, from its start
+  };
+  const std::string parse = "error " + std::to_string(static_cast<int>(SubmissionFailure::Parse));
+  const std::string network =
+      "error " + std::to_string(static_cast<int>(SubmissionFailure::Network)) +
+      ": The following error occurred:\r\n";
+  const std::array cases{
+      Case{"counted", Fault::None, "", "logged in as [not logged in], 2 of 3, 2 new"},
+      Case{"none verified", Fault::None, "0 of 60", "logged in as [not logged in], 0 of 60, 2 new"},
+      Case{"more verified than sent", Fault::None, "61 of 60",
+           parse + ": Couldn't trust the submission page: \"61 of 60 verified in\" is an answer "
+                   "the site should not give. Submit factors manually to make sure they're ok."},
+      Case{"beyond any count", Fault::None, "99999999999999999999 of -5",
+           parse + ": Couldn't trust the submission page: \"99999999999999999999 of -5"},
+      Case{"garbage", Fault::None, "lots", parse + ": Couldn't trust the submission page: "},
+      Case{"unparsable", Fault::Unparsable, "", parse + ": " + kUnparsable},
+      Case{"huge", Fault::Huge, "",
+           network + "the site's answer is larger than 1048576 bytes\r\n"},
+      Case{"trickling", Fault::Trickle, "",
+           network + "Operation too slow. Less than 100 bytes/sec transferred the last 1 seconds"},
+      Case{"endless", Fault::Endless, "",
+           network + "Operation timed out: the site had not answered after 3 seconds\r\n"},
+  };
+  FormPostLimits limits = ShortLimits();
+  limits.stallTimeout = 10s;  // a busy machine takes a while to make a huge answer
+  limits.lowSpeedTime = 1s;
+  limits.maxAnswerBytes = size_t{1} << 20;
+  for (const auto& [name, fault, counts, outcome] : cases) {
+    SCOPED_TRACE(name);
+    // Only the endless answer meets the deadline: the others end before it.
+    limits.deadline = fault == Fault::Endless ? 3s : 15s;
+    StandInSite site;
+    site.SetFault(fault);
+    site.SetCountsText(counts);
+    CurlFormPoster poster(SiteUrl(site), limits);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string described = Describe(ExchangeWithSite({false, "", ""}, kFactors, poster));
+    EXPECT_TRUE(described.starts_with(outcome)) << described;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+  }
+}
+
 TEST(SubmissionAgainstTheSite, StopCancelsATransferInFlight) {
   StandInSite site;
   site.SetFault(Fault::Stall);

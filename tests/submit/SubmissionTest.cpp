@@ -105,6 +105,12 @@ TEST(OutcomeMessage, AsksInManualModeAndShowsErrorsUnlessIgnored) {
                          "logged in as : not logged in\r\nverified : 5 of 7\r\nnew factors : 2 "
                          "of 7\r\n\r\nMark factors as old?",
                          true, false}},
+      Case{"manual, all counted verified, but fewer counted than posted", true, false,
+           SiteAnswer{"bob", {1, 1, 1}},
+           SubmitMessage{"Submission results",
+                         "logged in as : bob\r\nverified : 1 of 1\r\nnew factors : 1 of 1\r\n"
+                         "\r\nMark factors as old?",
+                         true, false}},
       Case{"manual, failed, errors ignored", true, true, kRefused, refusedBox},
       Case{"automatic, failed", false, false, kRefused, refusedBox},
       Case{"automatic, failed, errors ignored", false, true, kRefused, std::nullopt},
@@ -115,6 +121,7 @@ TEST(OutcomeMessage, AsksInManualModeAndShowsErrorsUnlessIgnored) {
     SubmissionSnapshot snapshot;
     snapshot.Manual = manual;
     snapshot.IgnoreErrors = ignoreErrors;
+    snapshot.FactorCount = 2;
     EXPECT_EQ(OutcomeMessage(snapshot, outcome), message);
   }
 }
@@ -128,22 +135,29 @@ class FinishSubmissionTest : public ::testing::Test {
   SubmissionLog log_{SubmissionLogPath(settings_)};
 };
 
-TEST_F(FinishSubmissionTest, MarksWhatTheSiteUnderstoodWhenAgreed) {
+TEST_F(FinishSubmissionTest, MarksWhatTheSiteVerifiedOrWhenAgreed) {
   struct Case {
     std::string name;
     bool manual, agreed;
     SubmissionOutcome outcome;
     bool marked;
+    std::string logged;  // the entry's last line
   };
+  const std::string fewer = "  The site verified 1 of 2 factors; nothing was marked as old.\n";
   const std::array cases{
-      Case{"manual, Yes", true, true, kUnderstood, true},
-      Case{"manual, No", true, false, kUnderstood, false},
-      Case{"automatic", false, false, kUnderstood, true},
-      Case{"automatic, fewer verified", false, false, SiteAnswer{"bob", {1, 2, 0}}, true},
-      Case{"manual, failed", true, true, kRefused, false},
-      Case{"automatic, failed", false, false, kRefused, false},
+      Case{"manual, Yes", true, true, kUnderstood, true, "  marked as old\n"},
+      Case{"manual, No", true, false, kUnderstood, false, "  not marked as old\n"},
+      Case{"manual, fewer verified, Yes", true, true, SiteAnswer{"bob", {1, 2, 0}}, true,
+           "  marked as old\n"},
+      Case{"manual, fewer verified, No", true, false, SiteAnswer{"bob", {1, 2, 0}}, false, fewer},
+      Case{"automatic", false, false, kUnderstood, true, "  marked as old\n"},
+      Case{"automatic, fewer verified", false, false, SiteAnswer{"bob", {1, 2, 0}}, false, fewer},
+      Case{"automatic, more counted than posted", false, false, SiteAnswer{"bob", {3, 3, 0}},
+           false, "  The site verified 3 of 3 factors; nothing was marked as old.\n"},
+      Case{"manual, failed", true, true, kRefused, false, "  not marked as old\n"},
+      Case{"automatic, failed", false, false, kRefused, false, "  not marked as old\n"},
   };
-  for (const auto& [name, manual, agreed, outcome, marked] : cases) {
+  for (const auto& [name, manual, agreed, outcome, marked, logged] : cases) {
     SCOPED_TRACE(name);
     Model model = FarmWithNewFactors();
     const SubmissionSnapshot snapshot = *BeginSubmission(model, manual).Snapshot;
@@ -156,9 +170,7 @@ TEST_F(FinishSubmissionTest, MarksWhatTheSiteUnderstoodWhenAgreed) {
     EXPECT_EQ(model.Machines[2].LastOldFactor, marked ? 307u : 30u);
     EXPECT_EQ(model.NewFactorsText, marked ? "" : kNewFactors);
     EXPECT_EQ(model.Marks.empty(), marked);
-    EXPECT_TRUE(LogText().ends_with((marked ? "  marked as old\n" : "  not marked as old\n") +
-                                    std::string("    101 | 3*2^5+1\n    307 | 5*2^7+1\n\n")))
-        << LogText();
+    EXPECT_TRUE(LogText().ends_with(logged + "\n")) << LogText();
   }
 }
 
@@ -230,19 +242,20 @@ TEST_F(FinishSubmissionTest, AutomaticFailureIsSilentOnlyWithIgnoreErrors) {
   }
 }
 
-TEST_F(FinishSubmissionTest, AutomaticSubmissionMarksWhateverTheCounts) {
+TEST_F(FinishSubmissionTest, AutomaticSubmissionMarksOnlyWhatTheSiteVerifiedWhole) {
   StandInSite site;
   site.AddUser("bob", "secret");
   Model model = FarmWithNewFactors();
   model.NewFactorsText += "999 | not a factor\r\n";
+  model.NewFactorCount = 3;
   const SubmissionSnapshot snapshot = *BeginSubmission(model, false).Snapshot;
   CurlFormPoster poster("http://" + site.Address());
   const SubmissionOutcome outcome = SendSubmission(snapshot, poster);
   ASSERT_TRUE(std::holds_alternative<SiteAnswer>(outcome));
   EXPECT_EQ(std::get<SiteAnswer>(outcome), (SiteAnswer{"bob", {2, 3, 2}}));
   EXPECT_FALSE(OutcomeMessage(snapshot, outcome));
-  EXPECT_TRUE(FinishSubmission(model, snapshot, outcome, false, settings_, log_).MarkedAsOld);
-  EXPECT_EQ(model.Machines[0].LastOldFactor, 101u);
+  EXPECT_FALSE(FinishSubmission(model, snapshot, outcome, false, settings_, log_).MarkedAsOld);
+  EXPECT_EQ(model.Machines[0].LastOldFactor, 10u);
 }
 
 }  // namespace

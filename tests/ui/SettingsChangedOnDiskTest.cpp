@@ -10,7 +10,7 @@
 
 namespace {
 
-enum class Save { Options, Close, MarkAsOld };
+enum class Save { Options, Close };
 
 const QString kChanged = "The settings file changed on disk since quillstrand read it.";
 
@@ -39,8 +39,6 @@ class SettingsChangedOnDiskTest : public QObject {
     QTest::newRow("Options, load again") << Save::Options << false;
     QTest::newRow("close, overwrite") << Save::Close << true;
     QTest::newRow("close, leave it") << Save::Close << false;
-    QTest::newRow("Mark as old, overwrite") << Save::MarkAsOld << true;
-    QTest::newRow("Mark as old, load again") << Save::MarkAsOld << false;
   }
   void asksBeforeSavingOverAHandEdit() {
     QFETCH(Save, save);
@@ -52,13 +50,10 @@ class SettingsChangedOnDiskTest : public QObject {
     edited.Machines[0].Name = "edited by hand";
     QVERIFY(SaveSettings(standard.settingsPath, edited));
 
-    if (save == Save::MarkAsOld) prompter_.setNextAnswer(QMessageBox::Yes);  // sure to mark
     prompter_.setNextAnswer(overwrite ? QMessageBox::Yes : QMessageBox::No);
     if (save == Save::Options) {
       WhenNextDialogOpens([](QDialog& options) { Click(options, "okButton"); });
       Click(open.window, "optionsButton");
-    } else if (save == Save::MarkAsOld) {
-      Click(open.window, "markAsOldButton");
     } else {
       open.window.reject();
     }
@@ -74,9 +69,6 @@ class SettingsChangedOnDiskTest : public QObject {
     // so keeps the hand edit whatever the answer.
     const bool overwritten = overwrite && save != Save::Close;
     QCOMPARE(file.Machines[0].Name, std::string(overwritten ? "alpha" : "edited by hand"));
-    const uint64_t marked = StandardFarm::kAlpha[3];
-    const bool markedAsOld = save == Save::MarkAsOld && overwrite;
-    QCOMPARE(file.Machines[0].LastOldFactor, markedAsOld ? marked : StandardFarm::kAlpha[1]);
     if (save == Save::Close) return;
 
     // What the window holds now is what the file holds: no more questions.
@@ -85,6 +77,31 @@ class SettingsChangedOnDiskTest : public QObject {
     open.window.reject();
     QCOMPARE(prompter_.shown().size(), questions);
     QCOMPARE(Saved(standard.settingsPath).Machines[0].Name, file.Machines[0].Name);
+  }
+
+  // Marking goes into the file as it is now, without asking: the hand edit
+  // stays, and is still one to ask about before the window's own save.
+  void marksAreMergedIntoAHandEditWithoutAsking() {
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    Model edited = Saved(standard.settingsPath);
+    edited.Machines[0].Name = "edited by hand";
+    QVERIFY(SaveSettings(standard.settingsPath, edited));
+
+    prompter_.setNextAnswer(QMessageBox::Yes);  // sure to mark
+    Click(open.window, "markAsOldButton");
+    QVERIFY(open.settle());
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    const Model file = Saved(standard.settingsPath);
+    QCOMPARE(file.Machines[0].Name, std::string("edited by hand"));
+    QCOMPARE(file.Machines[0].LastOldFactor, StandardFarm::kAlpha[3]);
+    QCOMPARE(file.Machines[2].LastOldFactor, StandardFarm::kGamma[3]);
+
+    prompter_.setNextAnswer(QMessageBox::No);
+    open.window.reject();
+    QVERIFY(prompter_.shown().back().text.startsWith(kChanged));
+    QCOMPARE(Saved(standard.settingsPath).Machines[0].Name, std::string("edited by hand"));
   }
 
   void ownSavesAndRemovalAskNothing() {

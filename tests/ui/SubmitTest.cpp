@@ -59,6 +59,44 @@ class SubmitTest : public QObject {
     QVERIFY2(log.find(FactorLine(StandardFarm::kGamma[3])) != std::string::npos, log.c_str());
   }
 
+  // The site counted fewer verified factors than were posted: the question
+  // still comes, with No its default.
+  void aSiteThatVerifiedFewerAsksWithNoAsTheDefault() {
+    site_->SetCountsText("4 of 5");
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    prompter_.setNextAnswer(QMessageBox::No);
+    clickSubmit(open);
+    QVERIFY(open.settle());
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    QCOMPARE(prompter_.shown()[0].caption, QString("Submission results"));
+    QCOMPARE(prompter_.shown()[0].defaultButton, QMessageBox::No);
+    QCOMPARE(open.session.model().Machines[2].LastOldFactor, StandardFarm::kGamma[0]);
+  }
+
+  // A process killed after its post left the log without its answer: the
+  // window's next submission tells the user, who may find the factors on
+  // the site already.
+  void anEarlierPostWithoutAnswerIsNamed() {
+    StandardFarm standard;
+    const std::string log = standard.farm.dir().write(
+        kSubmissionLogName, "2026-12-10T00:15:35Z automatic submission of 1 factors from machine 0 \"a\"\n"
+        "  posting\n    1000000007 | 5*2^12+1\n\n");
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    prompter_.setNextAnswer(QMessageBox::Yes);
+    clickSubmit(open);
+    QVERIFY(open.settle());
+    QCOMPARE(prompter_.shown().size(), size_t{2});
+    QCOMPARE(prompter_.shown()[0].text,
+             QString("The submission of 2026-12-10T00:15:35Z has no answer on record; its factors "
+                     "may be on the site already."));
+    QCOMPARE(prompter_.shown()[1].caption, QString("Submission results"));
+    QVERIFY(ReadFile(log).find("  posting\n  The submission of 2026-12-10T00:15:35Z has no "
+                               "answer on record") != std::string::npos);
+  }
+
   void nothingNewIsSaidAndNothingPosted() {
     TestFarm farm;
     farm.addLocal("idle", StandardFarm::kStatus, "");
