@@ -97,7 +97,7 @@ FarmSession::~FarmSession() = default;
 
 Status FarmSession::loadSettings() {
   // Taken first: a change made while the file is read is one more to ask about, not one lost.
-  stampSettings();
+  settingsStamp_ = StampFile(settingsPath_);
   Status loaded = LoadSettings(settingsPath_, model_);
   settingsBase_ = SettingsOf(model_);
   return loaded;
@@ -112,8 +112,9 @@ Status FarmSession::saveSettings() {
   return Ok();
 }
 
-void FarmSession::stampSettings() {
-  settingsStamp_ = StampFile(settingsPath_);
+void FarmSession::marksWritten(bool fileWasCurrent) {
+  // A change made by another hand before stays one to ask about.
+  if (fileWasCurrent) settingsStamp_ = StampFile(settingsPath_);
   // Marks just written are no change of this session's any more.
   if (!SameMachines(settingsBase_.Machines, model_.Machines)) return;
   for (size_t i = 0; i < model_.Machines.size(); ++i)
@@ -300,10 +301,9 @@ void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
 }
 
 Status FarmSession::markNewFactorsAsOld() {
-  // A change made by another hand before stays one to ask about.
   const bool current = !settingsChangedOnDisk();
   const Result<MarkNotes> marked = MarkNewFactorsAsOld(model_, settingsPath_);
-  if (marked && current) stampSettings();
+  if (marked) marksWritten(current);
   emit factorsChanged();
   if (!marked) return marked.error();
   for (const std::string& note : marked.value()) emit problem(Text(note));
@@ -355,7 +355,7 @@ void FarmSession::finishSubmission(bool agreed) {
   const bool current = !settingsChangedOnDisk();
   const SubmissionFinish finish =
       FinishSubmission(model_, ended->snapshot, *ended->outcome, agreed, settingsPath_, log_);
-  if (finish.Saved && current) stampSettings();
+  if (finish.MarkedAsOld && finish.Saved) marksWritten(current);
   emit activityChanged();
   emit factorsChanged();
   if (!finish.Saved)

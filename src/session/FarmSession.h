@@ -174,7 +174,8 @@ class FarmSession : public QObject {
 
   bool startRefresh();
   void putFarm(Settings options, MachineTable machines);
-  void stampSettings();
+  // After this session wrote its marks into the settings file.
+  void marksWritten(bool fileWasCurrent);
   void adoptSettings(Model written);
   void applyMachine(uint64_t id, size_t index, MachineFiles files);
   void endRefresh(uint64_t id);
