@@ -2,7 +2,8 @@
 
 // Texts fixed at build time and shown in several places.
 inline constexpr char kAppName[] = "quillstrand";
-inline constexpr char kVersion[] = "v" QUILLSTRAND_VERSION;
+// Defined in Version.cpp alone, so that a new version compiles one file again.
+extern const char kVersion[];
 inline constexpr char kProjectAbbreviation[] = "QV";
 inline constexpr char kStatusFileName[] = "QsvStatus.dat";
 inline constexpr char kProjectSiteUrl[] = "http://qv.example.org";

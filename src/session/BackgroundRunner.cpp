@@ -29,7 +29,7 @@ void BackgroundRunner::Job::post(std::function<void()> call) const {
 BackgroundRunner::BackgroundRunner(QObject* parent)
     : QObject(parent),
       shared_(std::make_shared<Shared>()),
-      relay_(std::make_shared<WorkerRelay>(this)) {}
+      relay_(std::make_shared<WorkerRelay>(this, "runNextPosted")) {}
 
 BackgroundRunner::~BackgroundRunner() { shutdown(kClosingDeadline); }
 
@@ -57,6 +57,12 @@ void BackgroundRunner::run(std::function<void(const Job&)> work, std::stop_sourc
   } catch (const std::system_error&) {
     body();  // no thread to be had: slower, but the result still comes
   }
+}
+
+void BackgroundRunner::runNextPosted() {
+  // A posted call may destroy this runner; the relay outlives it.
+  const auto relay = relay_;
+  relay->runNext();
 }
 
 void BackgroundRunner::jobEnded() {

@@ -58,6 +58,8 @@ class BackgroundRunner : public QObject {
  private:
   struct Shared;
 
+  // Woken by the relay: runs the next call a job has posted.
+  Q_INVOKABLE void runNextPosted();
   void jobEnded();
 
   std::shared_ptr<Shared> shared_;

@@ -12,11 +12,15 @@
 
 extern char** environ;
 
+// The path of quillstrand-cli in this build, in CliPath.cpp alone: it differs
+// from clone to clone, and the files that knew it would compile again in each.
+extern const char kCliPath[];
+
 // quillstrand-cli as a process of its own, so that it can be sent signals.
 class CliProcess {
  public:
   CliProcess(const std::vector<std::string>& args, const std::string& outPath) {
-    std::vector<std::string> all = {QUILLSTRAND_CLI};
+    std::vector<std::string> all = {kCliPath};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) argv.push_back(arg.data());

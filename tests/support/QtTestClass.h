@@ -27,7 +27,6 @@ bool AddQtTestClass(const char* name, QtTestRun run);
     QtTestApplication app(argc, argv);                                              \
     app.setAttribute(Qt::AA_Use96Dpi, true);                                        \
     TestObject test;                                                                \
-    QTEST_SET_MAIN_SOURCE_PATH                                                      \
     return QTest::qExec(&test, argc, argv);                                         \
   }                                                                                 \
   const bool registered##TestObject = AddQtTestClass(#TestObject, Run##TestObject); \

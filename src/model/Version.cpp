@@ -1,0 +1,3 @@
+#include "model/Constants.h"
+
+const char kVersion[] = "v" QUILLSTRAND_VERSION;

@@ -1,0 +1,3 @@
+#include "CliProcess.h"
+
+const char kCliPath[] = QUILLSTRAND_CLI;

@@ -1,0 +1,2 @@
+extern const char kSieveClientPath[];
+const char kSieveClientPath[] = QUILLSTRAND_SIEVE_CLIENT;
