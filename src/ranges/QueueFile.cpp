@@ -1,6 +1,7 @@
 #include "ranges/QueueFile.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "location/Location.h"
 #include "model/Files.h"
@@ -20,6 +21,11 @@ void AppendLine(std::string& text, std::string_view key, uint64_t value) {
   text.append(key);
   text.append(DecimalText(value));
   text.push_back('\n');
+}
+
+void SetQueue(Machine& machine, QueueFileReading reading) {
+  machine.QueuedRanges = std::move(reading.Ranges);
+  machine.QueueError = std::move(reading.Error);
 }
 
 // A queue file's last line without its end is still being written (by the
@@ -73,23 +79,27 @@ std::string FormatQueuedRanges(const std::vector<Range>& ranges) {
   return text;
 }
 
-void ApplyQueueFile(Machine& machine, const Result<std::string>& file) {
-  machine.QueuedRanges.clear();
-  machine.QueueError.clear();
-  if (file) {
-    machine.QueuedRanges = ParseQueuedRanges(file.value());
-    return;
-  }
+QueueFileReading QueueReadingOf(const Result<std::string>& file) {
+  if (file) return {ParseQueuedRanges(file.value()), {}};
   // A machine that never had a queue has no file; nor can one whose status
   // path leads through a regular file (ENOTDIR).
   const int code = file.error().code;
-  if (code != ENOENT && code != ENOTDIR) machine.QueueError = file.error().message;
+  if (code == ENOENT || code == ENOTDIR) return {};
+  return {{}, file.error().message};
+}
+
+QueueFileReading ReadQueueFile(std::string_view statusPath) {
+  const auto path = RangeFilePath(statusPath);
+  return path ? QueueReadingOf(ReadWholeFile(*path)) : QueueFileReading{};
+}
+
+void ApplyQueueFile(Machine& machine, const Result<std::string>& file) {
+  SetQueue(machine, QueueReadingOf(file));
 }
 
 void ReadQueuedRanges(Model& model, size_t index) {
   Machine& machine = model.Machines[index];
-  const auto path = RangeFilePath(machine.StatusPath);
-  ApplyQueueFile(machine, path ? ReadWholeFile(*path) : Result<std::string>(std::string()));
+  SetQueue(machine, ReadQueueFile(machine.StatusPath));
   ++machine.QueueRevision;
 }
 

@@ -27,6 +27,21 @@ std::vector<Range> ParseQueuedRanges(std::string_view text);
 // range with 0 < Pmin < Pmax, in order; other ranges are left out.
 std::string FormatQueuedRanges(const std::vector<Range>& ranges);
 
+// A queue as its file holds it, or why a file that exists could not be
+// read (its ranges are then empty).
+struct QueueFileReading {
+  std::vector<Range> Ranges;
+  std::string Error;
+};
+
+// A queued range file as ReadWholeFile read it. A missing file is an empty
+// queue, and so is one whose folder path leads through a regular file.
+QueueFileReading QueueReadingOf(const Result<std::string>& file);
+
+// Reads the queue of the machine whose status file is at `statusPath`; a
+// machine without a queued range file has an empty one.
+QueueFileReading ReadQueueFile(std::string_view statusPath);
+
 // Sets the machine's QueuedRanges from its queued range file as read by
 // ReadWholeFile. A missing file is an empty queue; a file that exists and
 // could not be read leaves the queue empty and says why in QueueError.
