@@ -7,7 +7,6 @@
 #include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
-#include "model/Redaction.h"
 
 namespace {
 
@@ -26,19 +25,6 @@ void AppendLine(std::string& text, std::string_view key, uint64_t value) {
 void SetQueue(Machine& machine, QueueFileReading reading) {
   machine.QueuedRanges = std::move(reading.Ranges);
   machine.QueueError = std::move(reading.Error);
-}
-
-// A queue file's last line without its end is still being written (by the
-// client taking a range, or by hand), and no reading holds it: a write over
-// the file would lose it.
-Status RefuseUnfinishedLine(const std::string& path) {
-  const Result<std::string> text = ReadWholeFile(path);
-  if (!text) return Ok();
-  const size_t read = ForEachCompleteLine(text.value(), [](std::string_view) {});
-  if (read == text.value().size()) return Ok();
-  return Error{
-      RedactPasswords(path) + ": its last line has no line end yet; nothing was written over it",
-      EAGAIN};
 }
 
 }  // namespace
@@ -101,18 +87,4 @@ void ReadQueuedRanges(Model& model, size_t index) {
   Machine& machine = model.Machines[index];
   SetQueue(machine, ReadQueueFile(machine.StatusPath));
   ++machine.QueueRevision;
-}
-
-Status WriteQueuedRanges(Model& model, size_t index) {
-  Machine& machine = model.Machines[index];
-  if (const auto path = RangeFilePath(machine.StatusPath)) {
-    // On failure the queue stays in memory as edited, so nothing is lost.
-    if (const Status unfinished = RefuseUnfinishedLine(*path); !unfinished) return unfinished;
-    const Status written = WriteFileAtomically(*path, FormatQueuedRanges(machine.QueuedRanges));
-    if (!written) return written;
-  }
-  // Memory now equals the file: skipped ranges vanish, a machine without a
-  // file has an empty queue.
-  ReadQueuedRanges(model, index);
-  return Ok();
 }

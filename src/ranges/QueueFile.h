@@ -52,9 +52,3 @@ void ApplyQueueFile(Machine& machine, const Result<std::string>& file);
 // queue; a file that exists and cannot be read leaves the queue empty and
 // says why in QueueError.
 void ReadQueuedRanges(Model& model, size_t index);
-
-// Writes machine `index`'s queue into its file, atomically, then reads it
-// back. An http machine has no file: nothing is written, its queue empties.
-// A file whose last line has no line end yet is not written over. On failure the error names the
-// file and the reason, and the queue in memory stays as it was.
-Status WriteQueuedRanges(Model& model, size_t index);
