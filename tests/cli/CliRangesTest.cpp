@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "CliRun.h"
+#include "ranges/QueueWrites.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -206,6 +208,31 @@ TEST(CliRanges, EqualizeStopsBeforeChangingAnything) {
     EXPECT_TRUE(run.err.ends_with(err)) << run.err;
     EXPECT_EQ(farm.Queue("alpha"), "pmin=1000000000000\npmax=1100000000000\n");
   }
+}
+
+// A change of the queues that was cut short after it was recorded is
+// finished before a command reads the farm.
+TEST(CliRanges, AQueueChangeCutShortIsFinishedBeforeTheFarmIsRead) {
+  Farm farm;
+  const Range whole{1000000000000, 1100000000000};
+  const Range low{1000000000000, 1050000000000}, high{1050000000000, 1100000000000};
+  int steps = 0;
+  const auto stopAfterTheRecord = [&] {
+    if (++steps == 3) throw std::runtime_error("killed");
+  };
+  EXPECT_THROW((void)WriteEditedQueues(QueueIntentPath(farm.dir.file("quillstrand.ini")),
+                                       {{farm.dir.file("alpha/nextrange.txt"), {whole}, {low}},
+                                        {farm.dir.file("beta/nextrange.txt"), {}, {high}}},
+                                       stopAfterTheRecord),
+               std::runtime_error);
+  EXPECT_EQ(farm.Queue("alpha"), "pmin=1000000000000\npmax=1100000000000\n");
+
+  const CliRun run = farm.Run({"ranges", "--json"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(
+      Json::parse(run.out)["queues"],
+      Json::parse("[[[1000000000000, 1050000000000]], [[1050000000000, 1100000000000]], []]"));
 }
 
 // The queues are written as one change: when one file cannot be, none is,

@@ -7,6 +7,7 @@
 
 #include "model/SettingsFile.h"
 #include "ranges/QueueFile.h"
+#include "ranges/QueueWrites.h"
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
 #include "support/QtTestClass.h"
@@ -156,6 +157,20 @@ class FarmSessionTest : public QObject {
     QCOMPARE(outcome.Queues, (std::vector<std::vector<Range>>{{kQueued}, {kQueued}}));
     QCOMPARE(ReadFile(farm_->dir.file("a/nextrange.txt")), FormatQueuedRanges({kQueued}));
     QCOMPARE(session_->model().Machines[0].QueuedRanges, std::vector<Range>{kQueued});
+  }
+
+  // A change of the queue files cut short that cannot be finished is told.
+  void aQueueChangeThatCannotBeFinishedIsTold() {
+    const std::string record = QueueIntentPath(farm_->settingsPath);
+    std::filesystem::create_directory(record);
+    QSignalSpy problems(session_.get(), &FarmSession::problem);
+    session_->finishQueueWrites();
+    settle();
+    QCOMPARE(problems.count(), 1);
+    QCOMPARE(problems[0][0].toString(),
+             QString::fromStdString("A change of the queued range files that was cut short could "
+                                    "not be finished: " +
+                                    record + ": Is a directory"));
   }
 
   // Refreshes asked for while a dialog edits the farm wait for it, and run
