@@ -13,15 +13,18 @@
 // program ends:
 //
 //   under a lock beside the intent record, so that two quillstrands take turns:
-//   read every file as it is now and merge the edit into it (MergeQueueEdit)
+//   read every file as it is now and merge the edit into it (MergeQueueEdit);
+//     what a client took from any of the files is queued on none
 //   stage each new file beside its file, flushed: "nextrange.txt.new"
+//   read the files again: if a client took a range meanwhile, start over
 //   write the intent record, which names every file to be replaced
 //   rename each staged file over its file
 //   remove the record
 //
 // A write killed before the record exists changed no queue (a staged file
 // left over is written anew by the next change). One killed after it is
-// finished by FinishQueueWrites, which both programs call as they start.
+// finished by FinishQueueWrites, which both programs call as they start:
+// it redoes the change rather than undo it (see QueueWrites.cpp for why).
 
 // Where the record of the queue writes under way lies: beside the settings
 // file, whose folder this program may write.
