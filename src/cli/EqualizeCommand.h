@@ -13,8 +13,10 @@ struct EqualizeRequest {
 };
 
 // Refreshes the farm once, hands every queued range out again by the
-// machines' speeds, prints the new queues and when everything should be
-// done, and writes every machine's queued range file. Gives the exit code:
+// machines' speeds, leaving out the stalled and unreachable ones (named on
+// stderr, and under "leftOut" in JSON), prints the new queues and when
+// everything should be done, and writes every machine's queued range file.
+// Gives the exit code:
 // 0 done; 1 when no speed is known, overlaps were not answered with --yes,
 // or a queued range file could not be read or written.
 int RunEqualize(Model& model, const Fetcher& fetcher, const EqualizeRequest& request,
