@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "cli/RangesCommand.h"
+#include "farm/EqualizeLeftOut.h"
 #include "model/TerminalText.h"
+#include "ranges/Billions.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
 #include "ranges/QueueWrites.h"
@@ -15,7 +17,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // A queue that was not read would be handed out as empty and its file
-// overwritten: its ranges would be lost.
+// overwritten: its ranges would be lost. Its machine is not merely left
+// out, for the reason EqualizeLeftOut gives.
 bool EveryQueueRead(const Model& model, std::ostream& err) {
   bool read = true;
   for (const Machine& machine : model.Machines) {
@@ -26,6 +29,13 @@ bool EveryQueueRead(const Model& model, std::ostream& err) {
   }
   if (!read) err << "quillstrand-cli: nothing was equalized\n";
   return read;
+}
+
+// On stderr in either form, as the plan's findings are: they are for people.
+void TellLeftOut(const Model& model, const std::vector<EqualizeMachine>& machines,
+                 std::ostream& err) {
+  for (const std::string& message : LeftOutMessages(model.Machines, machines))
+    err << TerminalText(message) << '\n';
 }
 
 // Tells what the plan found; false when Equalize must stop there.
@@ -61,13 +71,29 @@ bool WriteQueues(MachineTable& table, const MachineTable& asRead, const std::str
     err << "quillstrand-cli: " << TerminalText(written.error().message) << '\n';
     return false;
   }
-  for (size_t k = 0; k < machines.size(); ++k)
-    table[machines[k]].QueuedRanges = written.value()[k].Queue;
+  for (size_t k = 0; k < machines.size(); ++k) {
+    Machine& machine = table[machines[k]];
+    machine.QueuedRanges = written.value()[k].Queue;
+    // A client that began a range Equalize gave away while it ran keeps
+    // sieving it: queued elsewhere it would be sieved twice.
+    for (const Range& range : written.value()[k].LeftOut)
+      err << TerminalText(machine.Name) << " has begun " << BillionsText(range.Pmin) << "–"
+          << BillionsText(range.Pmax) << " since it was read; it was left out.\n";
+  }
   return true;
 }
 
-void PrintOutcome(const Model& model, const EqualizePlan& plan, const EqualizeResult& result,
-                  bool json, std::ostream& out) {
+Json LeftOutJson(const Model& model, const std::vector<EqualizeMachine>& machines) {
+  Json leftOut = Json::array();
+  for (size_t i = 0; i < machines.size(); ++i)
+    if (!machines[i].LeftOut.empty())
+      leftOut.push_back({{"machine", model.Machines[i].Name}, {"reason", machines[i].LeftOut}});
+  return leftOut;
+}
+
+void PrintOutcome(const Model& model, const std::vector<EqualizeMachine>& machines,
+                  const EqualizePlan& plan, const EqualizeResult& result, bool json,
+                  std::ostream& out) {
   if (!json) {
     PrintQueues(model.Machines, out);
     out << '\n' << DoneMessage(result.Seconds) << '\n';
@@ -77,11 +103,13 @@ void PrintOutcome(const Model& model, const EqualizePlan& plan, const EqualizeRe
   for (const Range& overlap : plan.Overlaps) overlaps.push_back({overlap.Pmin, overlap.Pmax});
   const Json outcome = {
       {"overlaps", overlaps},
+      {"leftOut", LeftOutJson(model, machines)},
       {"queues", QueuesJson(model.Machines)},
       {"seconds", result.Seconds},
       {"message", DoneMessage(result.Seconds)},
   };
-  out << outcome.dump(2) << '\n';
+  // Names and reasons come from settings and file systems: bad UTF-8 is replaced.
+  out << outcome.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 }  // namespace
@@ -91,13 +119,15 @@ int RunEqualize(Model& model, const Fetcher& fetcher, const EqualizeRequest& req
                 std::ostream& err) {
   RefreshAll(model, fetcher, options);
   if (!EveryQueueRead(model, err)) return 1;
-  const std::vector<EqualizeMachine> machines = EqualizeMachines(model.Machines);
+  const std::vector<EqualizeMachine> machines =
+      EqualizeMachines(model.Machines, EqualizeLeftOut(model.Machines, model.Options));
   const EqualizePlan plan = PlanEqualize(machines);
+  TellLeftOut(model, machines, err);
   if (!GoOn(plan, request.yes, err)) return 1;
   const EqualizeResult result = DistributeEqualize(machines, plan);
   const MachineTable asRead = model.Machines;
   ApplyEqualize(model.Machines, result);
   if (!request.dryRun && !WriteQueues(model.Machines, asRead, settingsPath, err)) return 1;
-  PrintOutcome(model, plan, result, request.json, out);
+  PrintOutcome(model, machines, plan, result, request.json, out);
   return 0;
 }

@@ -14,9 +14,11 @@ struct EqualizeRequest {
 };
 
 // Refreshes the farm once, hands every queued range out again by the
-// machines' speeds, writes the queues it changed as one change (under the
-// lock and record beside the settings file at `settingsPath`), then prints
-// the new queues and when everything should be done. Gives the exit code:
+// machines' speeds, leaving out the stalled and unreachable ones (named on
+// stderr, and under "leftOut" in JSON), writes the queues it changed as one
+// change (under the lock and record beside the settings file at
+// `settingsPath`), then prints the new queues and when everything should be
+// done. Gives the exit code:
 // 0 done; 1 when no speed is known, overlaps were not answered with --yes,
 // or a queued range file could not be read or written (then none was).
 int RunEqualize(Model& model, const Fetcher& fetcher, const EqualizeRequest& request,

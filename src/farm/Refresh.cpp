@@ -237,6 +237,7 @@ bool RefreshApplier::Apply(size_t index, MachineFiles files) {
   if (Stale() || index >= read_.size() || read_[index]) return false;
   read_[index] = true;
   Machine& machine = model_.Machines[index];
+  machine.ReadAt = request_.Now;
   ApplyStatusReading(machine, files.Status);
   NotePosition(machine, files.Status, request_.Now);
   if (machine.QueueRevision == request_.Machines[index].QueueRevision)

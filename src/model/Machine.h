@@ -57,6 +57,9 @@ struct Machine {
   // neither, so that a host down for a while does not look like progress.
   uint64_t PositionSeen = 0;
   int64_t PositionSince = 0;
+  // When the refresh that last read the machine's files began, read or not
+  // (0 before any): what it read tells how the machine was doing then.
+  int64_t ReadAt = 0;
 };
 
 // A machine's identity is its index in the table.

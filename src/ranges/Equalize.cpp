@@ -99,12 +99,15 @@ uint64_t WorkLeft(const Machine& machine) {
 
 }  // namespace
 
-std::vector<EqualizeMachine> EqualizeMachines(const MachineTable& table) {
+std::vector<EqualizeMachine> EqualizeMachines(const MachineTable& table,
+                                              const std::vector<std::string>& leftOut) {
   std::vector<EqualizeMachine> machines;
   machines.reserve(table.size());
-  for (const Machine& machine : table) {
-    machines.push_back({RangeFilePath(machine.StatusPath).has_value(), machine.Speed,
-                        WorkLeft(machine), machine.QueuedRanges});
+  for (size_t i = 0; i < table.size(); ++i) {
+    const Machine& machine = table[i];
+    const bool hasFile = RangeFilePath(machine.StatusPath).has_value();
+    machines.push_back({hasFile && leftOut[i].empty(), machine.Speed, WorkLeft(machine),
+                        machine.QueuedRanges, leftOut[i]});
   }
   return machines;
 }
@@ -179,6 +182,18 @@ std::vector<std::string> AttentionMessages(const EqualizePlan& plan) {
   for (const Range& overlap : plan.Overlaps)
     messages.push_back("The range " + RangeText(overlap) +
                        " is assigned to more than one machine!");
+  return messages;
+}
+
+std::vector<std::string> LeftOutMessages(const MachineTable& table,
+                                         const std::vector<EqualizeMachine>& machines) {
+  std::vector<std::string> messages;
+  for (size_t i = 0; i < machines.size(); ++i) {
+    const EqualizeMachine& machine = machines[i];
+    if (machine.LeftOut.empty()) continue;
+    messages.push_back(table[i].Name + ": left out (" + machine.LeftOut + ")" +
+                       (machine.Queue.empty() ? "" : "; its queued ranges go to the others"));
+  }
   return messages;
 }
 

@@ -11,8 +11,11 @@
 // machines' speeds, so that all of them finish at about the same time. It
 // runs in steps, so that a front end can show its messages in between:
 //
-//   machines = EqualizeMachines(table)          copied once: a refresh in
+//   if a queue file could not be read, refuse   farm/EqualizeLeftOut.h: why
+//   leftOut = EqualizeLeftOut(table, options)   the farm's health tells who
+//   machines = EqualizeMachines(table, leftOut) copied once: a refresh in
 //   plan = PlanEqualize(machines)               between changes nothing
+//   tell LeftOutMessages(table, machines), now or with what is told last
 //   if (!plan.SpeedKnown()) tell kNoSpeedMessage and stop
 //   each of AttentionMessages(plan): tell it, captioned kAttentionCaption
 //   if (plan.Overlapped()) ask kOverlapQuestion; Cancel stops
@@ -33,18 +36,23 @@ inline constexpr char kOverlapQuestion[] =
 struct EqualizeMachine {
   // Only a machine with a queued range file can hold a queue: one with an
   // http status location or none has its ranges gathered, counts for nothing
-  // and receives nothing.
+  // and receives nothing. So does one that is left out.
   bool TakesPart = false;
   uint32_t Speed = 0;  // kp/s
   uint64_t Work = 0;   // what is left of its current range, in p
   std::vector<Range> Queue;
+  // Why the machine is left out ("stalled: no progress since 14:02"); empty
+  // for one that is not.
+  std::string LeftOut;
 
   friend bool operator==(const EqualizeMachine&, const EqualizeMachine&) = default;
 };
 
-// One per machine of the table, in table order. A position past the end of
-// the current range leaves no work.
-std::vector<EqualizeMachine> EqualizeMachines(const MachineTable& table);
+// One per machine of the table, in table order; `leftOut` holds, by index,
+// why each machine is left out, or nothing. A position past the end of the
+// current range leaves no work.
+std::vector<EqualizeMachine> EqualizeMachines(const MachineTable& table,
+                                              const std::vector<std::string>& leftOut);
 
 // What the gathered ranges come to, before anything is changed.
 struct EqualizePlan {
@@ -95,6 +103,12 @@ void ApplyEqualize(MachineTable& table, const EqualizeResult& result);
 // The "Attention" texts of a plan: one for each range left out, then one
 // for each overlap.
 std::vector<std::string> AttentionMessages(const EqualizePlan& plan);
+
+// One line for each machine left out, in table order: "box3: left out
+// (stalled: no progress since 14:02); its queued ranges go to the others",
+// without the part after ";" when it has none queued.
+std::vector<std::string> LeftOutMessages(const MachineTable& table,
+                                         const std::vector<EqualizeMachine>& machines);
 
 // "Everything should be done in about 5d 18h 53m."
 std::string DoneMessage(uint64_t seconds);

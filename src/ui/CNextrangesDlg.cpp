@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "farm/EqualizeLeftOut.h"
 #include "model/Constants.h"
 #include "model/Model.h"
 #include "ranges/Billions.h"
@@ -57,6 +58,14 @@ QString QueueSummary(const std::vector<Range>& queue) {
 
 bool ByBounds(const Range& a, const Range& b) {
   return std::tie(a.Pmin, a.Pmax) < std::tie(b.Pmin, b.Pmax);
+}
+
+// The machines Equalize leaves out, a line each, to go before what it
+// tells last; nothing when it keeps every machine.
+QString LeftOutText(const MachineTable& table, const std::vector<EqualizeMachine>& machines) {
+  QString text;
+  for (const std::string& message : LeftOutMessages(table, machines)) text += Text(message) + '\n';
+  return text.isEmpty() ? text : text + '\n';
 }
 
 void SetBold(QTreeWidgetItem* item, bool bold) {
@@ -279,9 +288,12 @@ void CNextrangesDlg::deleteRange() {
 
 void CNextrangesDlg::equalize() {
   if (!everyQueueRead()) return;
-  const std::vector<EqualizeMachine> machines = EqualizeMachines(machines_);
+  const std::vector<EqualizeMachine> machines =
+      EqualizeMachines(machines_, EqualizeLeftOut(machines_, session_.model().Options));
   const EqualizePlan plan = PlanEqualize(machines);
-  if (!plan.SpeedKnown()) return tell(kNoSpeedMessage);
+  // Also when no speed is known: the machines left out may be why.
+  const QString leftOut = LeftOutText(machines_, machines);
+  if (!plan.SpeedKnown()) return tell(leftOut + kNoSpeedMessage);
   for (const std::string& message : AttentionMessages(plan))
     prompter_.ask(this, kAttentionCaption, Text(message), QMessageBox::Ok, QMessageBox::Ok,
                   QMessageBox::Warning);
@@ -292,7 +304,7 @@ void CNextrangesDlg::equalize() {
   const EqualizeResult result = DistributeEqualize(machines, plan);
   ApplyEqualize(machines_, result);
   for (int i = 0; i < machineList_->topLevelItemCount(); ++i) showMachineRow(i);
-  tell(Text(DoneMessage(result.Seconds)));
+  tell(leftOut + Text(DoneMessage(result.Seconds)));
   // Selecting row 0 afresh shows its new queue, also when it was selected.
   machineList_->clearSelection();
   machineList_->setCurrentItem(machineList_->topLevelItem(0));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -33,8 +34,15 @@ class Farm {
   void AddMachine(const std::string& name, const std::string& status,
                   const std::string& queue = "") {
     statusPaths.push_back(dir.write(name + "/QsvStatus.dat", status));
+    dir.write(name + "/fact.txt", "");
     if (!queue.empty()) dir.write(name + "/nextrange.txt", queue);
     names.push_back(name);
+  }
+
+  // Beside the status file: without a factor file to read a machine is
+  // unreachable, and Equalize leaves it out.
+  static std::string FactorPathBeside(const std::string& statusPath) {
+    return statusPath.substr(0, statusPath.rfind('/') + 1) + "fact.txt";
   }
 
   std::string Queue(const std::string& name) const {
@@ -45,7 +53,8 @@ class Farm {
     std::string settings = "[Settings]\nMachines=" + std::to_string(names.size()) + "\n";
     for (size_t i = 0; i < names.size(); ++i)
       settings += "[Machine " + std::to_string(i) + "]\nName=" + names[i] +
-                  "\nStatusPath=" + statusPaths[i] + "\n";
+                  "\nStatusPath=" + statusPaths[i] +
+                  "\nFactorPath=" + FactorPathBeside(statusPaths[i]) + "\n";
     args.insert(args.begin(), {"--config", dir.write("quillstrand.ini", settings)});
     return RunWith(args);
   }
@@ -144,6 +153,7 @@ TEST(CliRanges, EqualizeDryRunPrintsJsonAndWritesNothing) {
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(Json::parse(run.out), Json::parse(R"({
       "overlaps": [],
+      "leftOut": [],
       "queues": [[[1000000000000, 1050000000000]], [[1050000000000, 1100000000000]], []],
       "seconds": 500000,
       "message": "Everything should be done in about 5d 18h 53m."})"));
@@ -208,6 +218,44 @@ TEST(CliRanges, EqualizeStopsBeforeChangingAnything) {
     EXPECT_TRUE(run.err.ends_with(err)) << run.err;
     EXPECT_EQ(farm.Queue("alpha"), "pmin=1000000000000\npmax=1100000000000\n");
   }
+}
+
+// A machine whose client stopped two hours ago halfway through its range,
+// fast and with a range queued, and one whose status file cannot be read
+// (named in bad UTF-8): their queues go to the others, and their speeds
+// count for nothing.
+TEST(CliRanges, EqualizeLeavesOutStalledAndUnreachableMachines) {
+  Farm farm;
+  farm.AddMachine("stalled", "pmax=600000000000\npmin=550000000000 : 900 kp/s\n",
+                  "pmin=1200000000000\npmax=1210000000000\n");
+  std::filesystem::last_write_time(
+      farm.dir.file("stalled/QsvStatus.dat"),
+      std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  farm.AddMachine("broken", "");
+  std::filesystem::remove(farm.dir.file("broken/QsvStatus.dat"));
+  std::filesystem::create_directory(farm.dir.file("broken/QsvStatus.dat"));
+  farm.names.back() = "broken\xff";
+  const std::string unreachable =
+      "unreachable: " + farm.dir.file("broken/QsvStatus.dat") + ": Is a directory";
+
+  const CliRun run = farm.Run({"equalize", "--json"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  const Json outcome = Json::parse(run.out);
+  ASSERT_EQ(outcome["leftOut"].size(), 2u) << outcome;
+  EXPECT_EQ(outcome["leftOut"][0]["machine"], "stalled");
+  const std::string stalled = outcome["leftOut"][0]["reason"];
+  EXPECT_TRUE(stalled.starts_with("stalled: no progress since ")) << stalled;
+  EXPECT_EQ(outcome["leftOut"][1],
+            Json({{"machine", "broken\xef\xbf\xbd"}, {"reason", unreachable}}));
+  EXPECT_EQ(outcome["queues"], Json::parse(R"([
+      [[1000000000000, 1055000000000]],
+      [[1055000000000, 1100000000000], [1200000000000, 1210000000000]],
+      [], [], []])"));
+  EXPECT_EQ(run.err, "stalled: left out (" + stalled +
+                         "); its queued ranges go to the others\n"
+                         "broken\\xff: left out (" +
+                         unreachable + ")\n");
+  EXPECT_EQ(farm.Queue("stalled"), "");
 }
 
 // A change of the queues that was cut short after it was recorded is

@@ -20,16 +20,16 @@ constexpr uint64_t kTop = UINT64_MAX;
 using Queue = std::vector<Range>;
 
 EqualizeMachine Sieving(uint32_t speed, uint64_t work, Queue queue = {}) {
-  return {true, speed, work, std::move(queue)};
+  return {true, speed, work, std::move(queue), {}};
 }
 
 // A machine with an http status location, or none: it has no queue file.
 EqualizeMachine WithoutQueueFile(uint32_t speed, Queue queue = {}) {
-  return {false, speed, 10 * G, std::move(queue)};
+  return {false, speed, 10 * G, std::move(queue), {}};
 }
 
 TEST(EqualizeMachines, CopiesWhatEqualizeNeedsOfEveryMachine) {
-  MachineTable table(4);
+  MachineTable table(5);
   table[0].StatusPath = "/m0/QsvStatus.dat";
   table[0].Speed = 100;
   table[0].Pmax = 30 * G;
@@ -43,11 +43,35 @@ TEST(EqualizeMachines, CopiesWhatEqualizeNeedsOfEveryMachine) {
   table[3].Speed = 5;
   table[3].Pmax = 30 * G;  // a position past the end leaves no work
   table[3].CurrentP = 31 * G;
-  EXPECT_EQ(EqualizeMachines(table),
-            (std::vector<EqualizeMachine>{{true, 100, 18 * G, {{40 * G, 50 * G}}},
-                                          {false, 70, 0, {}},
-                                          {false, 0, 0, {{1, 2}}},
-                                          {true, 5, 0, {}}}));
+  // Left out: its ranges are gathered, and it takes no part.
+  table[4].StatusPath = "/m4/QsvStatus.dat";
+  table[4].Speed = 900;
+  table[4].Pmax = 30 * G;
+  table[4].CurrentP = 20 * G;
+  table[4].QueuedRanges = {{60 * G, 70 * G}};
+  const std::string stalled = "stalled: no progress since 14:02";
+  EXPECT_EQ(EqualizeMachines(table, {"", "", "", "", stalled}),
+            (std::vector<EqualizeMachine>{{true, 100, 18 * G, {{40 * G, 50 * G}}, {}},
+                                          {false, 70, 0, {}, {}},
+                                          {false, 0, 0, {{1, 2}}, {}},
+                                          {true, 5, 0, {}, {}},
+                                          {false, 900, 10 * G, {{60 * G, 70 * G}}, stalled}}));
+}
+
+TEST(LeftOutMessages, NameEachMachineLeftOutAndWhy) {
+  MachineTable table(3);
+  table[0].Name = "box1";
+  table[1].Name = "box2";
+  table[2].Name = "box3";
+  const std::vector<EqualizeMachine> machines{
+      {false, 0, 0, {{10 * G, 20 * G}}, "stalled: no progress since 14:02"},
+      Sieving(100, 0, {{30 * G, 40 * G}}),
+      {false, 0, 0, {}, "unreachable: /m3/QsvStatus.dat: No such file or directory"}};
+  EXPECT_EQ(LeftOutMessages(table, machines),
+            (std::vector<std::string>{
+                "box1: left out (stalled: no progress since 14:02); its queued ranges go to the "
+                "others",
+                "box3: left out (unreachable: /m3/QsvStatus.dat: No such file or directory)"}));
 }
 
 TEST(PlanEqualize, NeedsTheSpeedOfAMachineThatTakesPart) {
@@ -231,7 +255,8 @@ TEST(ApplyEqualize, ReplacesEveryQueue) {
   table[0].QueuedRanges = {{20 * G, 30 * G}, {10 * G, 20 * G}};
   table[1].StatusPath = "http://m1/QsvStatus.dat";
   table[1].QueuedRanges = {{40 * G, 50 * G}};
-  const std::vector<EqualizeMachine> machines = EqualizeMachines(table);
+  const std::vector<EqualizeMachine> machines =
+      EqualizeMachines(table, std::vector<std::string>(table.size()));
   ApplyEqualize(table, DistributeEqualize(machines, PlanEqualize(machines)));
   EXPECT_EQ(table[0].QueuedRanges, (Queue{{10 * G, 30 * G}, {40 * G, 50 * G}}));
   EXPECT_EQ(table[1].QueuedRanges, Queue{});

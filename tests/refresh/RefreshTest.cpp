@@ -159,6 +159,7 @@ TEST_F(RefreshTest, KeepsWhenEachStatusFileLastChanged) {
     EXPECT_EQ(model.Machines[2].StatusModified, std::nullopt);
     EXPECT_EQ(model.Machines[0].PositionSince, 1000);
     EXPECT_EQ(model.Machines[2].PositionSince, undatedSince);
+    EXPECT_EQ(model.Machines[2].ReadAt, now);
   }
   EXPECT_EQ(model.Machines[2].PositionSeen, 1000700000000u);
 }

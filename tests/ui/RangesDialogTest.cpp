@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -416,6 +417,39 @@ class RangesDialogTest : public QObject {
                   "web | empty | no file"}));
     QCOMPARE(ranges.queue("alpha"), "pmin=1000000000000\npmax=1050000000000\n");
     QCOMPARE(ranges.queue("beta"), "pmin=1050000000000\npmax=1100000000000\n");
+  }
+
+  // Beta's client stopped two hours ago, halfway through its range, fast:
+  // alpha gets beta's queue too, and Equalize tells why when it is done.
+  void equalizeLeavesOutAStalledMachine() {
+    RangesFarm ranges("pmin=1000000000000\npmax=1100000000000\n",
+                      "pmin=1200000000000\npmax=1210000000000\n");
+    const std::string betaStatus = ranges.farm.dir().write(
+        "beta/QsvStatus.dat", "pmax=600000000000\npmin=550000000000 : 900 kp/s\n");
+    std::filesystem::last_write_time(
+        betaStatus, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    QStringList machineRows;
+    runRanges(open, [&](QDialog& dialog) {
+      prompter_.setNextAnswer(QMessageBox::Ok);
+      Click(dialog, "equalizeButton");
+      machineRows = Rows(dialog, "machineList");
+      Click(dialog, "okButton");
+    });
+    QCOMPARE(static_cast<int>(prompter_.shown().size()), 1);
+    const QString told = prompter_.shown()[0].text;
+    QVERIFY2(told.startsWith("beta: left out (stalled: no progress since "), qPrintable(told));
+    QVERIFY2(told.endsWith("); its queued ranges go to the others\n\n"
+                           "Everything should be done in about 12d 17h 33m."),
+             qPrintable(told));
+    QCOMPARE(machineRows,
+             QStringList({"alpha | 110 G in 2 ranges | 100 G in 1 range (bold)",
+                          "beta | empty | 10 G in 1 range (bold)", "web | empty | no file"}));
+    QCOMPARE(ranges.queue("alpha"),
+             "pmin=1000000000000\npmax=1100000000000\npmin=1200000000000\npmax=1210000000000\n");
+    QCOMPARE(ranges.queue("beta"), "");
   }
 
   // What the file holds when the dialog opens; anything else was never
