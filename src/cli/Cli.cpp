@@ -23,6 +23,7 @@
 #include "model/SettingsFile.h"
 #include "model/SettingsLocation.h"
 #include "model/TerminalText.h"
+#include "ranges/QueueWrites.h"
 
 namespace {
 
@@ -55,6 +56,16 @@ bool ReadMachineOption(const std::optional<std::string>& typed, const Model& mod
   }
   index = read.value();
   return true;
+}
+
+// Finishes a change of the queue files that a killed quillstrand left, so
+// that the farm is read with every range queued once; what cannot be
+// finished is told, and the command goes on with the files as they are.
+void FinishQueueChange(const std::string& settingsPath, std::ostream& err) {
+  if (const Status finished = FinishQueueWrites(QueueIntentPath(settingsPath)); !finished)
+    err << "quillstrand-cli: a change of the queued range files that was cut short could not be "
+           "finished: "
+        << TerminalText(finished.error().message) << '\n';
 }
 
 int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -176,6 +187,7 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     return 2;
   }
   if (!warning.empty()) err << "quillstrand-cli: warning: " << TerminalText(warning) << '\n';
+  if (!config->parsed()) FinishQueueChange(settingsPath, err);
   if (config->parsed()) PrintConfig(settingsPath, model, out);
   if (status->parsed()) {
     if (!ReadMachineOption(statusMachine, model, request.machine, err)) return 2;
@@ -188,7 +200,7 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   if (equalize->parsed()) {
     RefreshOptions options;
     if (showProgress) options.progress = ProgressLine(err);
-    return RunEqualize(model, CurlFetcher(), equalizeRequest, options, out, err);
+    return RunEqualize(model, CurlFetcher(), equalizeRequest, settingsPath, options, out, err);
   }
   if (submit->parsed()) {
     if (!ReadMachineOption(submitMachine, model, submitRequest.machine, err)) return 2;

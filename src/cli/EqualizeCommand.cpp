@@ -1,11 +1,14 @@
 #include "cli/EqualizeCommand.h"
 
 #include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
 
 #include "cli/RangesCommand.h"
 #include "model/TerminalText.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
+#include "ranges/QueueWrites.h"
 
 namespace {
 
@@ -40,18 +43,27 @@ bool GoOn(const EqualizePlan& plan, bool yes, std::ostream& err) {
   return true;
 }
 
-// Writes every machine's file, also when one fails: each file stands on
-// its own, and the machines that can be reached should get their queues.
-bool WriteEveryQueue(Model& model, std::ostream& err) {
-  bool written = true;
-  for (size_t i = 0; i < model.Machines.size(); ++i) {
-    if (const Status status = WriteQueuedRanges(model, i); !status) {
-      err << "quillstrand-cli: " << TerminalText(model.Machines[i].Name)
-          << ": queued range file not written: " << TerminalText(status.error().message) << '\n';
-      written = false;
-    }
+// Writes the queues Equalize changed as one change, each edit applied to
+// its file as it is now, and puts what was written into the table. On
+// failure nothing is written and the file and the reason are told.
+bool WriteQueues(MachineTable& table, const MachineTable& asRead, const std::string& settingsPath,
+                 std::ostream& err) {
+  std::vector<QueueEditTarget> targets;
+  std::vector<size_t> machines;
+  for (size_t i = 0; i < table.size(); ++i) {
+    const auto path = RangeFilePath(table[i].StatusPath);
+    if (!path) continue;
+    targets.push_back({*path, asRead[i].QueuedRanges, table[i].QueuedRanges});
+    machines.push_back(i);
   }
-  return written;
+  const auto written = WriteEditedQueues(QueueIntentPath(settingsPath), targets);
+  if (!written) {
+    err << "quillstrand-cli: " << TerminalText(written.error().message) << '\n';
+    return false;
+  }
+  for (size_t k = 0; k < machines.size(); ++k)
+    table[machines[k]].QueuedRanges = written.value()[k].Queue;
+  return true;
 }
 
 void PrintOutcome(const Model& model, const EqualizePlan& plan, const EqualizeResult& result,
@@ -75,14 +87,17 @@ void PrintOutcome(const Model& model, const EqualizePlan& plan, const EqualizeRe
 }  // namespace
 
 int RunEqualize(Model& model, const Fetcher& fetcher, const EqualizeRequest& request,
-                const RefreshOptions& options, std::ostream& out, std::ostream& err) {
+                const std::string& settingsPath, const RefreshOptions& options, std::ostream& out,
+                std::ostream& err) {
   RefreshAll(model, fetcher, options);
   if (!EveryQueueRead(model, err)) return 1;
   const std::vector<EqualizeMachine> machines = EqualizeMachines(model.Machines);
   const EqualizePlan plan = PlanEqualize(machines);
   if (!GoOn(plan, request.yes, err)) return 1;
   const EqualizeResult result = DistributeEqualize(machines, plan);
+  const MachineTable asRead = model.Machines;
   ApplyEqualize(model.Machines, result);
+  if (!request.dryRun && !WriteQueues(model.Machines, asRead, settingsPath, err)) return 1;
   PrintOutcome(model, plan, result, request.json, out);
-  return request.dryRun || WriteEveryQueue(model, err) ? 0 : 1;
+  return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "farm/Refresh.h"
 #include "location/Fetcher.h"
@@ -13,9 +14,11 @@ struct EqualizeRequest {
 };
 
 // Refreshes the farm once, hands every queued range out again by the
-// machines' speeds, prints the new queues and when everything should be
-// done, and writes every machine's queued range file. Gives the exit code:
+// machines' speeds, writes the queues it changed as one change (under the
+// lock and record beside the settings file at `settingsPath`), then prints
+// the new queues and when everything should be done. Gives the exit code:
 // 0 done; 1 when no speed is known, overlaps were not answered with --yes,
-// or a queued range file could not be read or written.
+// or a queued range file could not be read or written (then none was).
 int RunEqualize(Model& model, const Fetcher& fetcher, const EqualizeRequest& request,
-                const RefreshOptions& options, std::ostream& out, std::ostream& err);
+                const std::string& settingsPath, const RefreshOptions& options, std::ostream& out,
+                std::ostream& err);

@@ -96,18 +96,17 @@ bool WriteAll(int fd, std::string_view content) {
   return true;
 }
 
-// The file that a write to `path` should replace: the target of a symbolic
-// link, so that a linked settings file stays linked.
-std::string ResolveTarget(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved)) return resolved;
-  return path;
-}
-
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Makes a rename or a removal in the folder of `path` durable; a failure
+// here loses nothing written.
+void SyncFolderOf(const std::string& path) {
+  Descriptor folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) ::fsync(folder.get());
 }
 
 // Creates a new, empty file beside `target` that nothing else uses. Gives
@@ -276,7 +275,7 @@ Result<std::string> ReadWholeFile(const std::string& path, uint64_t maxSize) {
 Status WriteFileAtomically(const std::string& path, std::string_view content,
                            std::optional<mode_t> mode) {
   if (path.find('\0') != std::string::npos) return NulInName(path);
-  const std::string target = ResolveTarget(path);
+  const std::string target = FileBehindLinks(path);
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
   // Renaming over a device or a folder would replace it, not write to it.
@@ -296,9 +295,30 @@ Status WriteFileAtomically(const std::string& path, std::string_view content,
   }
   if (!WriteAll(fd.get(), content) || ::fsync(fd.get()) != 0 || fd.close() != 0) return fail(errno);
   if (::rename(temporary.c_str(), target.c_str()) != 0) return fail(errno);
+  SyncFolderOf(target);
+  return Ok();
+}
 
-  // Make the rename itself durable; a failure here loses nothing written.
-  Descriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) ::fsync(folder.get());
+std::string FileBehindLinks(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved)) return resolved;
+  return path;
+}
+
+std::optional<mode_t> FilePermissions(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return info.st_mode & 07777;
+}
+
+Status RenameDurably(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return SystemError(to, errno);
+  SyncFolderOf(to);
+  return Ok();
+}
+
+Status RemoveDurably(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return SystemError(path, errno);
+  SyncFolderOf(path);
   return Ok();
 }

@@ -69,3 +69,17 @@ Result<std::string> ReadWholeFile(const std::string& path, uint64_t maxSize = kM
 // untouched and the error names the path and the reason.
 Status WriteFileAtomically(const std::string& path, std::string_view content,
                            std::optional<mode_t> mode = std::nullopt);
+
+// The file that a write to `path` replaces: the target of a symbolic link,
+// so that a linked file stays linked; `path` itself when it does not exist.
+std::string FileBehindLinks(const std::string& path);
+
+// The permissions of the file at `path`; nothing when there is none.
+std::optional<mode_t> FilePermissions(const std::string& path);
+
+// Renames `from` over `to` and makes the rename durable. The error names
+// `to` and the reason.
+Status RenameDurably(const std::string& from, const std::string& to);
+
+// Removes the file at `path`, if there is one, durably.
+Status RemoveDurably(const std::string& path);

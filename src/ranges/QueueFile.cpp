@@ -1,12 +1,12 @@
 #include "ranges/QueueFile.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "location/Location.h"
 #include "model/Files.h"
 #include "model/Lines.h"
 #include "model/Numbers.h"
-#include "model/Redaction.h"
 
 namespace {
 
@@ -22,17 +22,9 @@ void AppendLine(std::string& text, std::string_view key, uint64_t value) {
   text.push_back('\n');
 }
 
-// A queue file's last line without its end is still being written (by the
-// client taking a range, or by hand), and no reading holds it: a write over
-// the file would lose it.
-Status RefuseUnfinishedLine(const std::string& path) {
-  const Result<std::string> text = ReadWholeFile(path);
-  if (!text) return Ok();
-  const size_t read = ForEachCompleteLine(text.value(), [](std::string_view) {});
-  if (read == text.value().size()) return Ok();
-  return Error{
-      RedactPasswords(path) + ": its last line has no line end yet; nothing was written over it",
-      EAGAIN};
+void SetQueue(Machine& machine, QueueFileReading reading) {
+  machine.QueuedRanges = std::move(reading.Ranges);
+  machine.QueueError = std::move(reading.Error);
 }
 
 }  // namespace
@@ -73,36 +65,26 @@ std::string FormatQueuedRanges(const std::vector<Range>& ranges) {
   return text;
 }
 
-void ApplyQueueFile(Machine& machine, const Result<std::string>& file) {
-  machine.QueuedRanges.clear();
-  machine.QueueError.clear();
-  if (file) {
-    machine.QueuedRanges = ParseQueuedRanges(file.value());
-    return;
-  }
+QueueFileReading QueueReadingOf(const Result<std::string>& file) {
+  if (file) return {ParseQueuedRanges(file.value()), {}};
   // A machine that never had a queue has no file; nor can one whose status
   // path leads through a regular file (ENOTDIR).
   const int code = file.error().code;
-  if (code != ENOENT && code != ENOTDIR) machine.QueueError = file.error().message;
+  if (code == ENOENT || code == ENOTDIR) return {};
+  return {{}, file.error().message};
+}
+
+QueueFileReading ReadQueueFile(std::string_view statusPath) {
+  const auto path = RangeFilePath(statusPath);
+  return path ? QueueReadingOf(ReadWholeFile(*path)) : QueueFileReading{};
+}
+
+void ApplyQueueFile(Machine& machine, const Result<std::string>& file) {
+  SetQueue(machine, QueueReadingOf(file));
 }
 
 void ReadQueuedRanges(Model& model, size_t index) {
   Machine& machine = model.Machines[index];
-  const auto path = RangeFilePath(machine.StatusPath);
-  ApplyQueueFile(machine, path ? ReadWholeFile(*path) : Result<std::string>(std::string()));
+  SetQueue(machine, ReadQueueFile(machine.StatusPath));
   ++machine.QueueRevision;
-}
-
-Status WriteQueuedRanges(Model& model, size_t index) {
-  Machine& machine = model.Machines[index];
-  if (const auto path = RangeFilePath(machine.StatusPath)) {
-    // On failure the queue stays in memory as edited, so nothing is lost.
-    if (const Status unfinished = RefuseUnfinishedLine(*path); !unfinished) return unfinished;
-    const Status written = WriteFileAtomically(*path, FormatQueuedRanges(machine.QueuedRanges));
-    if (!written) return written;
-  }
-  // Memory now equals the file: skipped ranges vanish, a machine without a
-  // file has an empty queue.
-  ReadQueuedRanges(model, index);
-  return Ok();
 }

@@ -27,6 +27,21 @@ std::vector<Range> ParseQueuedRanges(std::string_view text);
 // range with 0 < Pmin < Pmax, in order; other ranges are left out.
 std::string FormatQueuedRanges(const std::vector<Range>& ranges);
 
+// A queue as its file holds it, or why a file that exists could not be
+// read (its ranges are then empty).
+struct QueueFileReading {
+  std::vector<Range> Ranges;
+  std::string Error;
+};
+
+// A queued range file as ReadWholeFile read it. A missing file is an empty
+// queue, and so is one whose folder path leads through a regular file.
+QueueFileReading QueueReadingOf(const Result<std::string>& file);
+
+// Reads the queue of the machine whose status file is at `statusPath`; a
+// machine without a queued range file has an empty one.
+QueueFileReading ReadQueueFile(std::string_view statusPath);
+
 // Sets the machine's QueuedRanges from its queued range file as read by
 // ReadWholeFile. A missing file is an empty queue; a file that exists and
 // could not be read leaves the queue empty and says why in QueueError.
@@ -37,9 +52,3 @@ void ApplyQueueFile(Machine& machine, const Result<std::string>& file);
 // queue; a file that exists and cannot be read leaves the queue empty and
 // says why in QueueError.
 void ReadQueuedRanges(Model& model, size_t index);
-
-// Writes machine `index`'s queue into its file, atomically, then reads it
-// back. An http machine has no file: nothing is written, its queue empties.
-// A file whose last line has no line end yet is not written over. On failure the error names the
-// file and the reason, and the queue in memory stays as it was.
-Status WriteQueuedRanges(Model& model, size_t index);

@@ -1,6 +1,7 @@
 #include "ranges/QueueMerge.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -60,4 +61,21 @@ MergedQueue MergeQueueEdit(const std::vector<Range>& asRead, const std::vector<R
   for (const Range& range : unedited) TakeOut(stillThere, range);
   merged.Queue.insert(merged.Queue.end(), stillThere.begin(), stillThere.end());
   return merged;
+}
+
+std::vector<Range> OutsideOf(const std::vector<Range>& ranges, const std::vector<Range>& taken) {
+  std::vector<Range> pieces = ranges;
+  for (const Range& cut : taken) {
+    std::vector<Range> left;
+    for (const Range& piece : pieces) {
+      if (!Overlaps(piece, cut)) {
+        left.push_back(piece);
+        continue;
+      }
+      if (piece.Pmin < cut.Pmin) left.push_back({piece.Pmin, cut.Pmin});
+      if (cut.Pmax < piece.Pmax) left.push_back({cut.Pmax, piece.Pmax});
+    }
+    pieces = std::move(left);
+  }
+  return pieces;
 }

@@ -29,3 +29,7 @@ std::vector<Range> TakenRanges(const std::vector<Range>& asRead, const std::vect
 // machine to another must not be queued where its old client sieves it.
 MergedQueue MergeQueueEdit(const std::vector<Range>& asRead, const std::vector<Range>& edited,
                            const std::vector<Range>& now, const std::vector<Range>& taken);
+
+// The parts of `ranges` that no range of `taken` covers, in order: what is
+// left to sieve of ranges that overlap what a client took.
+std::vector<Range> OutsideOf(const std::vector<Range>& ranges, const std::vector<Range>& taken);

@@ -12,12 +12,16 @@
 #include "monitor/MachineRow.h"
 #include "monitor/SpeedProfile.h"
 #include "ranges/QueueFile.h"
+#include "ranges/QueueWrites.h"
 #include "submit/NewFactorActions.h"
 
 namespace {
 
 // What a machine's row says while its first reading is awaited.
 const QString kReading = QStringLiteral("reading…");
+
+const QString kUnfinishedQueueWrite =
+    QStringLiteral("A change of the queued range files that was cut short could not be finished: ");
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
@@ -60,6 +64,41 @@ SpeedChartData ChartOf(QString machine, const std::string& statusPath,
   }
   return chart;
 }
+
+std::vector<std::string> StatusPaths(const MachineTable& machines) {
+  std::vector<std::string> paths;
+  paths.reserve(machines.size());
+  for (const Machine& machine : machines) paths.push_back(machine.StatusPath);
+  return paths;
+}
+
+// Reads the queue file of every machine. Runs on a worker thread.
+std::vector<FarmSession::QueueReading> ReadQueues(const std::vector<std::string>& statusPaths) {
+  std::vector<FarmSession::QueueReading> readings;
+  readings.reserve(statusPaths.size());
+  for (const std::string& path : statusPaths) {
+    QueueFileReading reading = ReadQueueFile(path);
+    readings.push_back({std::move(reading.Ranges), Text(reading.Error)});
+  }
+  return readings;
+}
+
+// The queue files that the edits change, and whose they are; a machine
+// without one (http) has nothing to write.
+struct EditTargets {
+  EditTargets(const std::vector<std::string>& statusPaths,
+              const std::vector<FarmSession::QueueEdit>& edits) {
+    for (size_t i = 0; i < std::min(statusPaths.size(), edits.size()); ++i) {
+      const auto path = RangeFilePath(statusPaths[i]);
+      if (!path) continue;
+      files.push_back({*path, edits[i].AsRead, edits[i].Edited});
+      machines.push_back(static_cast<int>(i));
+    }
+  }
+
+  std::vector<QueueEditTarget> files;
+  std::vector<int> machines;
+};
 
 }  // namespace
 
@@ -388,22 +427,56 @@ void FarmSession::putFarm(Settings options, MachineTable machines) {
   emit chartChanged();
 }
 
-std::vector<FarmSession::QueueWriteFailure> FarmSession::writeQueues(
-    const std::vector<std::vector<Range>>& queues) {
-  std::vector<QueueWriteFailure> failures;
-  const size_t machines = std::min(queues.size(), model_.Machines.size());
-  for (size_t i = 0; i < machines; ++i) {
+void FarmSession::readQueues(std::function<void(std::vector<QueueReading>)> done) {
+  runner_.run([this, table = model_.TableRevision, paths = StatusPaths(model_.Machines),
+               done = std::move(done)](const BackgroundRunner::Job& job) {
+    auto readings = std::make_shared<std::vector<QueueReading>>(ReadQueues(paths));
+    job.post([this, table, readings, done] {
+      if (table == model_.TableRevision) done(std::move(*readings));
+    });
+  });
+}
+
+void FarmSession::writeQueues(std::vector<QueueEdit> edits,
+                              std::function<void(QueueWriteOutcome)> done) {
+  runner_.run([this, table = model_.TableRevision, paths = StatusPaths(model_.Machines),
+               intent = QueueIntentPath(settingsPath_), edits = std::move(edits),
+               done = std::move(done)](const BackgroundRunner::Job& job) {
+    auto outcome = std::make_shared<QueueWriteOutcome>();
+    const EditTargets targets(paths, edits);
+    const auto merged = WriteEditedQueues(intent, targets.files);
+    if (!merged) outcome->Failure = Text(merged.error().message);
+    for (size_t k = 0; merged && k < merged.value().size(); ++k)
+      for (const Range& range : merged.value()[k].LeftOut)
+        outcome->LeftOut.emplace_back(targets.machines[k], range);
+    auto readings = std::make_shared<std::vector<QueueReading>>(ReadQueues(paths));
+    for (const QueueReading& reading : *readings) outcome->Queues.push_back(reading.Ranges);
+    job.post([this, table, outcome, readings, done] {
+      queuesWritten(table, *readings);
+      done(std::move(*outcome));
+    });
+  });
+}
+
+void FarmSession::queuesWritten(uint64_t table, const std::vector<QueueReading>& readings) {
+  if (table != model_.TableRevision) return;
+  for (size_t i = 0; i < readings.size(); ++i) {
     Machine& machine = model_.Machines[i];
-    // A queue file that exists but could not be read holds ranges nobody
-    // has seen: an empty queue must not be written over it.
-    if (queues[i].empty() && !machine.QueueError.empty()) continue;
-    machine.QueuedRanges = queues[i];
+    machine.QueuedRanges = readings[i].Ranges;
+    machine.QueueError = readings[i].Error.toStdString();
     ++machine.QueueRevision;
-    if (const Status written = WriteQueuedRanges(model_, i); !written)
-      failures.push_back({static_cast<int>(i), Text(written.error().message)});
     emit machineChanged(static_cast<int>(i));
   }
-  return failures;
+}
+
+void FarmSession::finishQueueWrites() {
+  runner_.run([this, intent = QueueIntentPath(settingsPath_)](const BackgroundRunner::Job& job) {
+    const Status finished = FinishQueueWrites(intent);
+    if (finished) return;
+    job.post([this, text = kUnfinishedQueueWrite + Text(finished.error().message)] {
+      emit problem(text);
+    });
+  });
 }
 
 bool FarmSession::everRead(size_t row) const {

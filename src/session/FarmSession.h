@@ -10,6 +10,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "farm/Refresh.h"
@@ -100,16 +101,35 @@ class FarmSession : public QObject {
   // to the new one. The caller refreshes.
   Status replaceFarm(Settings options, MachineTable machines);
 
-  // What writing a machine's queue file gave, for the machines it failed.
-  struct QueueWriteFailure {
-    int machine;
-    QString reason;
+  // One machine's queue file as read in the background: its ranges, or why it could not be read
+  // (a missing file is an empty queue; an http machine has none and reads empty).
+  struct QueueReading {
+    std::vector<Range> Ranges;
+    QString Error;
   };
-  // Gives every machine the queue at its index and writes each queue file;
-  // a refresh that read a queue before is not applied over it. A queue
-  // whose file cannot be written is kept in memory as given; an empty queue
-  // is never written over a file that exists but could not be read.
-  std::vector<QueueWriteFailure> writeQueues(const std::vector<std::vector<Range>>& queues);
+  // Reads every machine's queue file off the UI thread; `done` runs on the session's thread with
+  // one reading per machine in table order. Dropped if the table was replaced meanwhile.
+  void readQueues(std::function<void(std::vector<QueueReading>)> done);
+  struct QueueEdit {
+    std::vector<Range> AsRead;
+    std::vector<Range> Edited;
+  };  // one per machine, table order
+  struct QueueWriteOutcome {
+    // Empty when written: else the file and the reason; nothing was written.
+    QString Failure;
+    // Every machine's queue as its file holds it afterwards.
+    std::vector<std::vector<Range>> Queues;
+    // Machine, range: edited ranges left out since the client took them.
+    std::vector<std::pair<int, Range>> LeftOut;
+  };
+  // Writes the edits as one change (WriteEditedQueues) in the background, each applied to its file
+  // as it is now; puts the queues written into the model (their QueueRevision moves, so a refresh
+  // that read a queue before is not applied over it); `done` runs on the session's thread. Neither
+  // waits for an edit lock: the dialog that holds one waits for them.
+  void writeQueues(std::vector<QueueEdit> edits, std::function<void(QueueWriteOutcome)> done);
+  // Finishes, in the background, a change of the queue files that a killed
+  // quillstrand left (FinishQueueWrites); a failure is told through `problem`.
+  void finishQueueWrites();
 
   const Model& model() const { return model_; }
   Activity activity() const;
@@ -197,6 +217,8 @@ class FarmSession : public QObject {
                         const ChartRequest& request, const LocationText& factorFile,
                         const Fetcher& fetcher);
   void applyChart(uint64_t read, uint64_t table, SpeedChartData data);
+  // Puts what the queue files hold after a write into the model of `table`.
+  void queuesWritten(uint64_t table, const std::vector<QueueReading>& readings);
   // Applies a result now, or when the last edit lock goes.
   void deliver(std::function<void()> apply);
   void unlocked();

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr int kColumnWidth = 120;  // pixels, as the lists' columns were first laid out
+constexpr int kColumnWidth = 120;   // pixels, as the lists' columns were first laid out
 constexpr int kSummaryWidth = 170;  // room for "12345 G in 999 ranges"
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
@@ -312,40 +313,42 @@ bool CNextrangesDlg::everyQueueRead() {
 }
 
 void CNextrangesDlg::accept() {
-  std::vector<FarmSession::QueueWriteFailure> failures = session_.writeQueues(Queues(machines_));
-  // A file that holds the queue shown already loses nothing by not being
-  // written: a machine whose folder is offline and whose queue was left
-  // alone must not hold the dialog open.
-  std::erase_if(failures, [this](const FarmSession::QueueWriteFailure& failure) {
-    const size_t machine = static_cast<size_t>(failure.machine);
-    return machines_[machine].QueuedRanges == files_[machine];
+  if (writing_) return;
+  std::vector<FarmSession::QueueEdit> edits;
+  for (size_t i = 0; i < machines_.size(); ++i)
+    edits.push_back({files_[i], machines_[i].QueuedRanges});
+  // Nothing is to change until the files are written: the dialog waits.
+  writing_ = true;
+  setEnabled(false);
+  session_.writeQueues(std::move(edits), [dialog = QPointer<CNextrangesDlg>(this)](
+                                             const FarmSession::QueueWriteOutcome& outcome) {
+    if (dialog) dialog->written(outcome);
   });
-  if (failures.empty()) {
-    QDialog::accept();
-    return;
-  }
-  keepWritten(failures);
-  QString text = "The queued ranges of these machines could not be written:\n";
-  for (const FarmSession::QueueWriteFailure& failure : failures)
-    text +=
-        '\n' + Text(machines_[static_cast<size_t>(failure.machine)].Name) + ": " + failure.reason;
-  text += "\n\nTheir edits are kept here: OK tries again, Cancel drops them.";
-  tell(text, QMessageBox::Warning);
 }
 
-void CNextrangesDlg::keepWritten(const std::vector<FarmSession::QueueWriteFailure>& failures) {
-  // A written file holds the queue as the session read it back: what the
-  // file leaves out (an unfinished New) is gone from the dialog too.
-  std::vector<bool> failed(machines_.size(), false);
-  for (const FarmSession::QueueWriteFailure& failure : failures)
-    failed[static_cast<size_t>(failure.machine)] = true;
-  for (size_t i = 0; i < machines_.size(); ++i) {
-    if (failed[i]) continue;
-    machines_[i].QueuedRanges = files_[i] = session_.model().Machines[i].QueuedRanges;
-    machines_[i].QueueError = session_.model().Machines[i].QueueError;
-    showMachineRow(static_cast<int>(i));
+void CNextrangesDlg::reject() {
+  if (!writing_) QDialog::reject();
+}
+
+void CNextrangesDlg::written(const FarmSession::QueueWriteOutcome& outcome) {
+  writing_ = false;
+  setEnabled(true);
+  if (!outcome.Failure.isEmpty()) {
+    // The queues as read stay the edits' base: a range a client took
+    // meanwhile is then known as taken at the next OK.
+    tell("The queued ranges could not be written, so none was:\n\n" + outcome.Failure +
+             "\n\nThe edits are kept here: OK tries again, Cancel drops them.",
+         QMessageBox::Warning);
+    return;
   }
-  if (const int machine = selectedMachine(); machine >= 0) ShowQueuedRanges(machine);
+  if (!outcome.LeftOut.empty()) {
+    QString text = "These ranges were taken by their clients meanwhile, so they were left out:\n";
+    for (const auto& [machine, range] : outcome.LeftOut)
+      text += '\n' + Text(machines_[static_cast<size_t>(machine)].Name) + ": " +
+              Text(BillionsText(range.Pmin)) + " - " + Text(BillionsText(range.Pmax));
+    tell(text, QMessageBox::Warning);
+  }
+  QDialog::accept();
 }
 
 void CNextrangesDlg::tell(const QString& text, QMessageBox::Icon icon) {

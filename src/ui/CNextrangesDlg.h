@@ -16,7 +16,7 @@ class QTreeWidget;
 // The Manage ranges dialog: the machines and, for the one selected, its
 // queued ranges in billions, to create, edit, delete or Equalize. It works
 // on copies of the queues as their files hold them when it opens, shows in
-// bold what has changed since, and on OK writes every queue through the
+// bold what has changed since, and on OK writes the edits through the
 // session. It holds the session's edit lock for as long as it exists, so
 // that no refresh changes the farm it works on.
 class CNextrangesDlg : public QDialog {
@@ -25,9 +25,12 @@ class CNextrangesDlg : public QDialog {
  public:
   CNextrangesDlg(FarmSession& session, Prompter& prompter, QWidget* parent = nullptr);
 
-  // Writes every machine's queue and closes; if a file cannot be written,
-  // names its machine and stays open with the edits kept.
+  // Writes the edited queues as one change, each applied to its file as it
+  // is now, and closes once they are written; if a file cannot be written,
+  // none is: names the file and stays open with the edits kept.
   void accept() override;
+  // Closes without writing, unless a write is under way.
+  void reject() override;
 
   // Fills the queue label and the range list with machine `index`'s queue,
   // and selects row `selected` of it, if there is one.
@@ -49,7 +52,7 @@ class CNextrangesDlg : public QDialog {
   int selectedMachine() const;
   int selectedRange() const;
   bool everyQueueRead();
-  void keepWritten(const std::vector<FarmSession::QueueWriteFailure>& failures);
+  void written(const FarmSession::QueueWriteOutcome& outcome);
   void tell(const QString& text, QMessageBox::Icon icon = QMessageBox::Information);
 
   FarmSession& session_;
@@ -60,4 +63,5 @@ class CNextrangesDlg : public QDialog {
   QTreeWidget* machineList_ = nullptr;
   QLabel* queueLabel_ = nullptr;
   QTreeWidget* rangeList_ = nullptr;
+  bool writing_ = false;
 };

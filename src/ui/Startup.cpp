@@ -18,6 +18,7 @@ void StartProgram(FarmSession& session, CQuillstrandDlg& window, Prompter& promp
         &window, "Cannot read the settings file " + QString::fromStdString(loaded.error().message));
   window.restoreLayout();
   window.show();
+  session.finishQueueWrites();
   session.refresh();
   window.RearmAutoTimer();
 }

@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "CliRun.h"
+#include "ranges/QueueWrites.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
 
@@ -192,6 +194,9 @@ TEST(CliRanges, EqualizeStopsBeforeChangingAnything) {
              std::filesystem::create_directory(farm.dir.file("beta/nextrange.txt"));
            },
            "Is a directory\nquillstrand-cli: nothing was equalized\n"},
+      Case{"a queue file whose last line is being written",
+           [](Farm& farm) { farm.dir.write("beta/nextrange.txt", "pmin=1200000000000\npmax=12"); },
+           "/beta/nextrange.txt: its last line has no line end yet; nothing was written\n"},
   };
   for (const auto& [name, arrange, err] : cases) {
     SCOPED_TRACE(name);
@@ -205,20 +210,43 @@ TEST(CliRanges, EqualizeStopsBeforeChangingAnything) {
   }
 }
 
-// One machine whose folder cannot be written must not keep the others from
-// their new queues.
-TEST(CliRanges, EqualizeWritesTheOtherQueuesWhenOneFails) {
+// A change of the queues that was cut short after it was recorded is
+// finished before a command reads the farm.
+TEST(CliRanges, AQueueChangeCutShortIsFinishedBeforeTheFarmIsRead) {
   Farm farm;
-  const std::string blocker = farm.dir.write("plain", "a regular file\n");
-  farm.names.insert(farm.names.begin() + 1, "blocked");
-  farm.statusPaths.insert(farm.statusPaths.begin() + 1, blocker + "/QsvStatus.dat");
+  const Range whole{1000000000000, 1100000000000};
+  const Range low{1000000000000, 1050000000000}, high{1050000000000, 1100000000000};
+  int steps = 0;
+  const auto stopAfterTheRecord = [&] {
+    if (++steps == 3) throw std::runtime_error("killed");
+  };
+  EXPECT_THROW((void)WriteEditedQueues(QueueIntentPath(farm.dir.file("quillstrand.ini")),
+                                       {{farm.dir.file("alpha/nextrange.txt"), {whole}, {low}},
+                                        {farm.dir.file("beta/nextrange.txt"), {}, {high}}},
+                                       stopAfterTheRecord),
+               std::runtime_error);
+  EXPECT_EQ(farm.Queue("alpha"), "pmin=1000000000000\npmax=1100000000000\n");
+
+  const CliRun run = farm.Run({"ranges", "--json"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(
+      Json::parse(run.out)["queues"],
+      Json::parse("[[[1000000000000, 1050000000000]], [[1050000000000, 1100000000000]], []]"));
+}
+
+// The queues are written as one change: when one file cannot be, none is,
+// and the file is named with the reason.
+TEST(CliRanges, EqualizeWritesNoQueueWhenOneCannotBeWritten) {
+  Farm farm;
+  const std::string staged = farm.dir.file("beta/nextrange.txt.new");
+  std::filesystem::create_directory(staged);
   const CliRun run = farm.Run({"equalize"});
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.err, "quillstrand-cli: blocked: queued range file not written: " + blocker +
-                         "/nextrange.txt: Not a directory\n");
-  EXPECT_NE(run.out.find("Everything should be done in about 5d 18h 53m."), std::string::npos);
-  EXPECT_EQ(farm.Queue("alpha"), "pmin=1000000000000\npmax=1050000000000\n");
-  EXPECT_EQ(farm.Queue("beta"), "pmin=1050000000000\npmax=1100000000000\n");
+  EXPECT_EQ(run.err, "quillstrand-cli: " + staged + ": not a regular file\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(farm.Queue("alpha"), "pmin=1000000000000\npmax=1100000000000\n");
+  EXPECT_FALSE(std::filesystem::exists(farm.dir.file("beta/nextrange.txt")));
 }
 
 }  // namespace

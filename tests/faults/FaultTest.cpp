@@ -10,7 +10,7 @@
 
 #include "farm/Refresh.h"
 #include "model/SettingsFile.h"
-#include "ranges/QueueFile.h"
+#include "ranges/QueueWrites.h"
 #include "submit/NewFactorActions.h"
 #include "support/FakeFetcher.h"
 #include "support/TempDir.h"
@@ -89,22 +89,22 @@ TEST(Faults, SettingsThatCannotBeSavedKeepTheMarkingAndSayWhy) {
   }
 }
 
-TEST(Faults, AQueueWhoseFolderVanishedKeepsItsEditsAndSaysWhy) {
+TEST(Faults, AQueueWhoseFolderVanishedIsNotWrittenAndSaysWhy) {
   TempDir dir;
   const std::string status = dir.write("m/QsvStatus.dat", "pmax=2\n");
   Model model;
   model.Machines = {Machine("m", "", status, 0)};
-  const std::vector<Range> edited{{3000000000, 4000000000}};
-  model.Machines[0].QueuedRanges = edited;
   fs::remove_all(dir.file("m"));
 
-  const Status written = WriteQueuedRanges(model, 0);
+  const auto written =
+      WriteEditedQueues(QueueIntentPath(dir.file("quillstrand.ini")),
+                        {{dir.file("m/nextrange.txt"), {}, {{3000000000, 4000000000}}}});
   ASSERT_FALSE(written);
   EXPECT_NE(written.error().message.find(dir.file("m/nextrange.txt")), std::string::npos)
       << written.error().message;
   EXPECT_NE(written.error().message.find("No such file or directory"), std::string::npos)
       << written.error().message;
-  EXPECT_EQ(model.Machines[0].QueuedRanges, edited);
+  EXPECT_FALSE(fs::exists(dir.file("m")));
 
   ASSERT_TRUE(RefreshAll(model, FakeFetcher()));
   ExpectIdle(model);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -154,68 +153,8 @@ TEST_F(QueueFileTest, GivesAMachineWithoutAFileFolderAnEmptyQueue) {
     ReadQueuedRanges(model, 0);
     EXPECT_TRUE(machine.QueuedRanges.empty());
     EXPECT_EQ(machine.QueueError, "");
-
-    machine.QueuedRanges = {{10, 20}};
-    EXPECT_TRUE(WriteQueuedRanges(model, 0).ok());
-    EXPECT_TRUE(machine.QueuedRanges.empty());
   }
   EXPECT_TRUE(Names().empty());
-}
-
-TEST_F(QueueFileTest, ReplacesTheFileAndReadsItBack) {
-  const std::string path = dir.write("nextrange.txt", "pmin=1\npmax=2\n");
-  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  Machine& machine = AddMachine(dir.file("QsvStatus.dat"));
-  ASSERT_TRUE(WriteQueuedRanges(model, 0).ok());
-  EXPECT_EQ(ReadFile(path), "pmin=10\npmax=20\npmin=40\npmax=50\n");
-  // The range that was not written is gone from memory too.
-  EXPECT_EQ(machine.QueuedRanges, (std::vector<Range>{{10, 20}, {40, 50}}));
-  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
-  EXPECT_EQ(Names(), (std::vector<std::string>{"nextrange.txt"}));
-}
-
-TEST_F(QueueFileTest, EmptiesTheFileOfAnEmptyQueue) {
-  const std::string path = dir.write("nextrange.txt", "pmin=1\npmax=2\n");
-  Machine& machine = AddMachine(dir.file("QsvStatus.dat"));
-  machine.QueuedRanges.clear();
-  ASSERT_TRUE(WriteQueuedRanges(model, 0).ok());
-  EXPECT_EQ(ReadFile(path), "");
-  EXPECT_TRUE(machine.QueuedRanges.empty());
-}
-
-// A last line without its end is being written, or was left so by hand:
-// its range was never read, and writing over the file would lose it.
-TEST_F(QueueFileTest, LeavesAFileWhoseLastLineIsUnfinished) {
-  const std::string path = dir.write("nextrange.txt", "pmin=1\npmax=2\npmin=5\npmax=6");
-  Machine& machine = AddMachine(dir.file("QsvStatus.dat"));
-  ReadQueuedRanges(model, 0);
-  EXPECT_EQ(machine.QueuedRanges, (std::vector<Range>{{1, 2}}));
-
-  machine.QueuedRanges = {{10, 20}};
-  const Status written = WriteQueuedRanges(model, 0);
-  ASSERT_FALSE(written.ok());
-  EXPECT_EQ(written.error().message,
-            path + ": its last line has no line end yet; nothing was written over it");
-  EXPECT_EQ(ReadFile(path), "pmin=1\npmax=2\npmin=5\npmax=6");
-  EXPECT_EQ(machine.QueuedRanges, (std::vector<Range>{{10, 20}}));
-
-  // Once the line is finished, the file is the queue's again.
-  dir.write("nextrange.txt", "pmin=1\npmax=2\npmin=5\npmax=6\r");
-  ASSERT_TRUE(WriteQueuedRanges(model, 0).ok());
-  EXPECT_EQ(ReadFile(path), "pmin=10\npmax=20\n");
-}
-
-// A queue that cannot be written stays in memory as edited, so that the
-// user loses nothing, and the folder is left as it was.
-TEST_F(QueueFileTest, KeepsTheQueueWhenTheFileCannotBeWritten) {
-  const std::string blocker = dir.write("plain", "a regular file\n");
-  Machine& machine = AddMachine(blocker + "/QsvStatus.dat");
-  const Status written = WriteQueuedRanges(model, 0);
-  ASSERT_FALSE(written.ok());
-  EXPECT_EQ(written.error().message, blocker + "/nextrange.txt: Not a directory");
-  EXPECT_EQ(machine.QueuedRanges, (std::vector<Range>{{10, 20}, {30, 30}, {40, 50}}));
-  EXPECT_EQ(ReadFile(blocker), "a regular file\n");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"plain"}));
 }
 
 }  // namespace

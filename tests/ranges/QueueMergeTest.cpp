@@ -72,4 +72,27 @@ TEST(MergeQueueEdit, LeavesOutWhatWasTakenFromAnotherFile) {
   EXPECT_EQ(merged.LeftOut, std::vector<Range>{A});
 }
 
+TEST(OutsideOf, CutsWhatWasTakenOutOfEachRange) {
+  struct Case {
+    std::string_view what;
+    std::vector<Range> ranges, taken, outside;
+  };
+  const std::array cases{
+      Case{"nothing taken", {A, B}, {}, {A, B}},
+      Case{"a range taken whole", {A, B}, {A}, {B}},
+      Case{"a range touching the taken one stays whole", {B}, {A}, {B}},
+      Case{"the end of a range taken", {AB}, {A}, {Range{110 * G, 115 * G}}},
+      Case{"the middle of a range taken",
+           {Range{95 * G, 120 * G}},
+           {A},
+           {Range{95 * G, 100 * G}, Range{110 * G, 120 * G}}},
+      Case{"a range inside the taken one", {A2}, {A}, {}},
+      Case{"two ranges taken from one", {Range{100 * G, 130 * G}}, {A, C}, {B}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(OutsideOf(c.ranges, c.taken), c.outside);
+  }
+}
+
 }  // namespace

@@ -236,8 +236,8 @@ TEST_F(RefreshTest, QueueEditedWhileFilesAreReadStaysAsEdited) {
   ASSERT_TRUE(request);
   auto files = FetchMachineFiles(request->Machines, fetcher_);
   // The user edits a's queue meanwhile and it is written.
-  model.Machines[0].QueuedRanges = {{7000000000000, 8000000000000}};
-  ASSERT_TRUE(WriteQueuedRanges(model, 0));
+  dir_.write("a/nextrange.txt", "pmin=7000000000000\npmax=8000000000000\n");
+  ReadQueuedRanges(model, 0);
   ASSERT_TRUE(FinishRefresh(model, *request, std::move(files)));
 
   EXPECT_EQ(model.Machines[0].QueuedRanges, (std::vector<Range>{{7000000000000, 8000000000000}}));

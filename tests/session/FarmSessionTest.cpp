@@ -2,10 +2,12 @@
 #include <QTest>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/SettingsFile.h"
 #include "ranges/QueueFile.h"
+#include "ranges/QueueWrites.h"
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
 #include "support/QtTestClass.h"
@@ -62,7 +64,7 @@ class FarmSessionTest : public QObject {
       const FarmSession::EditLock lock(*session_);
       settle();  // everything is read, and held
       QCOMPARE(session_->model().Machines[0].TotalFactors, 0);
-      QVERIFY(session_->writeQueues({{kEdited}, {kQueued}}).empty());
+      QCOMPARE(write({{{kQueued}, {kEdited}}, {{kQueued}, {kQueued}}}).Failure, QString());
     }
     QVERIFY(!session_->refreshing());
     QCOMPARE(session_->model().Machines[0].QueuedRanges, std::vector<Range>{kEdited});
@@ -98,9 +100,77 @@ class FarmSessionTest : public QObject {
     QVERIFY(session_->refresh());
     settle();
     QVERIFY(!session_->model().Machines[0].QueueError.empty());
-    QVERIFY(session_->writeQueues({{}, {kEdited}}).empty());
+    QCOMPARE(write({{{}, {}}, {{kQueued}, {kEdited}}}).Failure, QString());
     QVERIFY(std::filesystem::is_directory(farm_->dir.file("a/nextrange.txt")));
     QCOMPARE(ReadFile(farm_->dir.file("b/nextrange.txt")), FormatQueuedRanges({kEdited}));
+    QVERIFY(!session_->model().Machines[0].QueueError.empty());
+  }
+
+  // The queues are read off the session's thread, each as its file holds it.
+  void queuesAreReadInTheBackground() {
+    std::filesystem::remove(farm_->dir.file("b/nextrange.txt"));
+    std::filesystem::create_directory(farm_->dir.file("b/nextrange.txt"));
+    std::optional<std::vector<FarmSession::QueueReading>> readings;
+    session_->readQueues([&](std::vector<FarmSession::QueueReading> read) { readings = read; });
+    QVERIFY(!readings);
+    QVERIFY(QTest::qWaitFor([&] { return readings.has_value(); }));
+    QCOMPARE(readings->size(), size_t{2});
+    QCOMPARE((*readings)[0].Ranges, std::vector<Range>{kQueued});
+    QCOMPARE((*readings)[0].Error, QString());
+    QVERIFY((*readings)[1].Ranges.empty());
+    QVERIFY2((*readings)[1].Error.endsWith("b/nextrange.txt: Is a directory"),
+             qPrintable((*readings)[1].Error));
+  }
+
+  // Readings of a table that was replaced meanwhile are never handed on.
+  void queuesReadForAReplacedTableAreDropped() {
+    bool handed = false;
+    session_->readQueues([&](std::vector<FarmSession::QueueReading>) { handed = true; });
+    QVERIFY(session_->replaceFarm(session_->model().Options, {session_->model().Machines[1]}));
+    settle();
+    QVERIFY(!handed);
+  }
+
+  // The client took its queued range while the user edited it: the edit
+  // is left out and named, and the model holds what the file holds.
+  void anEditOfARangeTheClientTookIsLeftOut() {
+    const Range shortened{kQueued.Pmin, kQueued.Pmax - 1};
+    farm_->dir.write("a/nextrange.txt", "");
+    const FarmSession::QueueWriteOutcome outcome =
+        write({{{kQueued}, {shortened}}, {{kQueued}, {kQueued, kEdited}}});
+    QCOMPARE(outcome.Failure, QString());
+    QCOMPARE(outcome.LeftOut, (std::vector<std::pair<int, Range>>{{0, shortened}}));
+    QCOMPARE(outcome.Queues, (std::vector<std::vector<Range>>{{}, {kQueued, kEdited}}));
+    QVERIFY(session_->model().Machines[0].QueuedRanges.empty());
+    QCOMPARE(session_->model().Machines[1].QueuedRanges, (std::vector<Range>{kQueued, kEdited}));
+    QCOMPARE(ReadFile(farm_->dir.file("a/nextrange.txt")), std::string());
+  }
+
+  // A file that cannot be written stops the whole change: the outcome
+  // names it, and every queue stays as its file held it.
+  void aWriteThatFailsChangesNoQueue() {
+    std::filesystem::create_directory(farm_->dir.file("b/nextrange.txt.new"));
+    const FarmSession::QueueWriteOutcome outcome =
+        write({{{kQueued}, {kEdited}}, {{kQueued}, {kEdited}}});
+    QCOMPARE(outcome.Failure, QString::fromStdString(farm_->dir.file("b/nextrange.txt.new") +
+                                                     ": not a regular file"));
+    QCOMPARE(outcome.Queues, (std::vector<std::vector<Range>>{{kQueued}, {kQueued}}));
+    QCOMPARE(ReadFile(farm_->dir.file("a/nextrange.txt")), FormatQueuedRanges({kQueued}));
+    QCOMPARE(session_->model().Machines[0].QueuedRanges, std::vector<Range>{kQueued});
+  }
+
+  // A change of the queue files cut short that cannot be finished is told.
+  void aQueueChangeThatCannotBeFinishedIsTold() {
+    const std::string record = QueueIntentPath(farm_->settingsPath);
+    std::filesystem::create_directory(record);
+    QSignalSpy problems(session_.get(), &FarmSession::problem);
+    session_->finishQueueWrites();
+    settle();
+    QCOMPARE(problems.count(), 1);
+    QCOMPARE(problems[0][0].toString(),
+             QString::fromStdString("A change of the queued range files that was cut short could "
+                                    "not be finished: " +
+                                    record + ": Is a directory"));
   }
 
   // Refreshes asked for while a dialog edits the farm wait for it, and run
@@ -136,6 +206,15 @@ class FarmSessionTest : public QObject {
  private:
   void settle() {
     QVERIFY(QTest::qWaitFor([this] { return session_->runner().idle(); }));
+  }
+
+  // Writes the edits through the session and waits for the outcome.
+  FarmSession::QueueWriteOutcome write(std::vector<FarmSession::QueueEdit> edits) {
+    std::optional<FarmSession::QueueWriteOutcome> outcome;
+    session_->writeQueues(std::move(edits),
+                          [&](FarmSession::QueueWriteOutcome written) { outcome = written; });
+    [&] { QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); })); }();
+    return outcome.value_or(FarmSession::QueueWriteOutcome{"never written", {}, {}});
   }
 
   std::unique_ptr<TwoMachines> farm_;
