@@ -7,17 +7,24 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "ScriptedPrompter.h"
 #include "SieveClientFiles.h"
 #include "WindowFixture.h"
+#include "model/FileLock.h"
+#include "ranges/QueueWrites.h"
 #include "support/GateFetcher.h"
 #include "support/QtTestClass.h"
+#include "ui/CNextrangesDlg.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // A client at the end of its range that went at 100 kp/s: no current work.
 constexpr char kIdleStatus[] = "pmax=200000000000\npmin=200000000000 : 100 kp/s\n";
@@ -496,6 +503,81 @@ class RangesDialogTest : public QObject {
                   "web | empty | no file"}));
     QCOMPARE(ranges.queue("alpha"), "pmin=1000000000000\npmax=1050000000000\n");
     QCOMPARE(ranges.queue("beta"), "pmin=1050000000000\npmax=1100000000000\n");
+  }
+
+  // Equalize hands out what the files hold when it is pressed: a range the
+  // client has taken since the dialog opened is not handed out again.
+  void equalizeLeavesWhatAClientTookMeanwhile() {
+    RangesFarm ranges(
+        "pmin=1000000000000\npmax=1100000000000\npmin=1200000000000\npmax=1300000000000\n");
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    runRanges(open, [&](QDialog& dialog) {
+      QVERIFY(TakeQueuedRange(ranges.queuePath("alpha")));
+      ClickAndWait(dialog, "equalizeButton");
+      QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1200 | 1250 (bold)"}));
+      ClickAndWait(dialog, "okButton");
+    });
+    QStringList shown;
+    for (const ScriptedPrompter::Shown& box : prompter_.shown()) shown << box.text;
+    QCOMPARE(shown, QStringList({"Everything should be done in about 5d 18h 53m."}));
+    QCOMPARE(ranges.queue("alpha"), "pmin=1200000000000\npmax=1250000000000\n");
+    QCOMPARE(ranges.queue("beta"), "pmin=1250000000000\npmax=1300000000000\n");
+  }
+
+  // The dialog opens before the files are read: "reading…" until they
+  // are, and no queue to edit before.
+  void opensAtOnceAndReadsTheFilesInTheBackground() {
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    CNextrangesDlg dialog(open.session, prompter_, &open.window);
+    // Nothing has run on this thread since it was made: no reading is in.
+    QCOMPARE(Rows(dialog, "machineList"),
+             QStringList({"alpha |  | reading…", "beta |  | reading…", "web |  | no file"}));
+    List(dialog, "machineList")->setCurrentItem(List(dialog, "machineList")->topLevelItem(0));
+    dialog.findChild<QPushButton*>("newButton")->click();
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    QCOMPARE(prompter_.shown()[0].text,
+             QString("The queued ranges of alpha are still being read."));
+    QTRY_COMPARE(Rows(dialog, "machineList"),
+                 QStringList({"alpha | 20 G in 2 ranges | 20 G in 2 ranges", "beta | empty | empty",
+                              "web | empty | no file"}));
+    QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1500 | 1510", "1600 | 1610"}));
+  }
+
+  // The write waits for the queue files' lock, as it would for a share
+  // that hangs: the window goes on meanwhile, the dialog cannot be left
+  // with the write half done, and it closes once the files are written.
+  void okWaitsForTheWriteWithoutHoldingTheWindow() {
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+    Result<FileLock> lock = FileLock::Acquire(QueueIntentPath(ranges.settingsPath), 0ms);
+    QVERIFY(lock);
+    std::optional<FileLock> held(std::move(lock.value()));
+
+    bool waiting = false;
+    bool stayedAfterCancel = false;
+    runRanges(open, [&](QDialog& dialog) {
+      ClickRow(dialog, "machineList", 0);
+      ClickRow(dialog, "rangeList", 0);
+      Click(dialog, "deleteButton");
+      Click(dialog, "okButton");
+      QTest::qWait(200);
+      waiting = dialog.isVisible() && !dialog.findChild<QPushButton*>("okButton")->isEnabled() &&
+                ranges.queue("alpha") == kAlphaQueue;
+      dialog.reject();
+      stayedAfterCancel = dialog.isVisible();
+      held.reset();
+      QTRY_VERIFY(!dialog.isVisible());
+    });
+    QVERIFY(waiting);
+    QVERIFY(stayedAfterCancel);
+    QVERIFY(prompter_.shown().empty());
+    QCOMPARE(ranges.queue("alpha"), "pmin=1600000000000\npmax=1610000000000\n");
   }
 
   // What the file holds when the dialog opens; anything else was never
