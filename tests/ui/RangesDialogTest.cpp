@@ -710,7 +710,7 @@ class RangesDialogTest : public QObject {
       QVERIFY(open.session.refresh());
       QTest::qWait(50);
       QCOMPARE(refreshes.count(), 0);
-      QVERIFY(open.session.runner().idle());
+      QTRY_VERIFY(open.session.runner().idle());
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1600 | 1610"}));
       ClickRow(dialog, "rangeList", 0);
       EnterNextRange(entry, "1800", "1810");
