@@ -449,7 +449,7 @@ bool CNextrangesDlg::mayLeaveOut(const std::vector<MergedQueue>& merges, const R
   if (lines.isEmpty()) return true;
   return prompter_.ask(
              this, QString::fromLatin1(kAppName),
-             lines.join('\n') + "\n\nOK goes on without them, Cancel goes back to the edits.",
+             lines.join('\n') + "\n\nOK writes the other edits; Cancel goes back to them.",
              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok,
              QMessageBox::Warning) == QMessageBox::Ok;
 }
