@@ -206,8 +206,8 @@ TEST_F(QueueWritesTest, ClientsTakingRangesBeforeTheNextStartGetNoneTwice) {
   }
 }
 
-// A file that cannot be staged stops the change before any queue is
-// touched, and the error names it and says why.
+// A file that cannot be staged, or that two machines share, stops the
+// change before any queue is touched, and the error names it and says why.
 TEST_F(QueueWritesTest, AFailedWriteLeavesEveryFileAsItWas) {
   struct Case {
     std::string_view what;
@@ -228,6 +228,12 @@ TEST_F(QueueWritesTest, AFailedWriteLeavesEveryFileAsItWas) {
              return test.paths[2] + ".new";
            },
            ": not a regular file"},
+      Case{"two machines sharing a queue file",
+           [](QueueWritesTest& test) {
+             test.paths[2] = test.paths[1];
+             return test.paths[1];
+           },
+           ": two machines share this queue file; nothing was written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
