@@ -63,6 +63,12 @@ bool ByBounds(const Range& a, const Range& b) {
 
 bool Overlap(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin < a.Pmax; }
 
+// The line that names an edited range the client of `machine` has begun.
+QString LeftOutLine(const std::string& machine, const Range& range) {
+  return Text(machine) + " has begun " + Text(BillionsText(range.Pmin)) + "–" +
+         Text(BillionsText(range.Pmax)) + " since this dialog opened; it was left out.";
+}
+
 void SetBold(QTreeWidgetItem* item, bool bold) {
   for (int column = 0; column < item->columnCount(); ++column) {
     QFont font = item->font(column);
@@ -308,11 +314,12 @@ void CNextrangesDlg::deleteRange() {
 
 void CNextrangesDlg::mergeThenEqualize() {
   readAgainThen([this](const Readings& readings) {
-    const std::vector<MergedQueue> merges = mergeWith(readings);
-    if (!mayLeaveOut(merges, readings)) return;
+    const std::vector<std::vector<Range>> taken = takenSince(readings);
+    const std::vector<MergedQueue> merges = mergeWith(readings, taken);
+    if (!mayLeaveOut(merges, taken)) return;
     // Equalize hands out what the files hold now, with the edits so far.
     for (size_t i = 0; i < machines_.size(); ++i) {
-      if (!read_[i] || !readings[i].Error.isEmpty()) continue;
+      if (!mergeable(i, readings)) continue;
       asRead_[i] = readings[i].Ranges;
       machines_[i].QueuedRanges = merges[i].Queue;
       showMachineRow(static_cast<int>(i));
@@ -403,46 +410,54 @@ void CNextrangesDlg::readAgainThen(std::function<void(const Readings&)> next) {
       });
 }
 
-std::vector<MergedQueue> CNextrangesDlg::mergeWith(const Readings& readings) const {
+bool CNextrangesDlg::mergeable(size_t index, const Readings& readings) const {
+  return read_[index] && readings[index].Error.isEmpty();
+}
+
+std::vector<std::vector<Range>> CNextrangesDlg::takenSince(const Readings& readings) const {
+  std::vector<std::vector<Range>> taken(machines_.size());
+  for (size_t i = 0; i < machines_.size(); ++i)
+    if (mergeable(i, readings)) taken[i] = TakenRanges(asRead_[i], readings[i].Ranges);
+  return taken;
+}
+
+std::vector<MergedQueue> CNextrangesDlg::mergeWith(
+    const Readings& readings, const std::vector<std::vector<Range>>& taken) const {
   // A range moved to another machine must not be queued there while the
   // client it was taken from sieves it: what any client took counts for
   // every queue.
-  std::vector<Range> taken;
-  for (size_t i = 0; i < machines_.size(); ++i) {
-    if (!read_[i] || !readings[i].Error.isEmpty()) continue;
-    const std::vector<Range> took = TakenRanges(asRead_[i], readings[i].Ranges);
-    taken.insert(taken.end(), took.begin(), took.end());
-  }
+  std::vector<Range> takenByAny;
+  for (const std::vector<Range>& took : taken)
+    takenByAny.insert(takenByAny.end(), took.begin(), took.end());
   std::vector<MergedQueue> merges;
   merges.reserve(machines_.size());
   for (size_t i = 0; i < machines_.size(); ++i) {
     // A file that cannot be read is left to the write to refuse.
-    if (!read_[i] || !readings[i].Error.isEmpty())
-      merges.push_back({machines_[i].QueuedRanges, {}});
-    else
+    if (mergeable(i, readings))
       merges.push_back(
-          MergeQueueEdit(asRead_[i], machines_[i].QueuedRanges, readings[i].Ranges, taken));
+          MergeQueueEdit(asRead_[i], machines_[i].QueuedRanges, readings[i].Ranges, takenByAny));
+    else
+      merges.push_back({machines_[i].QueuedRanges, {}});
   }
   return merges;
 }
 
-bool CNextrangesDlg::mayLeaveOut(const std::vector<MergedQueue>& merges, const Readings& readings) {
+bool CNextrangesDlg::mayLeaveOut(const std::vector<MergedQueue>& merges,
+                                 const std::vector<std::vector<Range>>& taken) {
   // Named after the machine whose client has begun it, wherever it was
   // to go.
   const auto taker = [&](size_t machine, const Range& range) {
-    for (size_t i = 0; i < machines_.size(); ++i) {
-      if (!read_[i] || !readings[i].Error.isEmpty()) continue;
-      const std::vector<Range> took = TakenRanges(asRead_[i], readings[i].Ranges);
-      if (std::any_of(took.begin(), took.end(), [&](const Range& t) { return Overlap(t, range); }))
+    for (size_t i = 0; i < taken.size(); ++i)
+      if (std::any_of(taken[i].begin(), taken[i].end(),
+                      [&](const Range& took) { return Overlap(took, range); }))
         return i;
-    }
     return machine;
   };
   namedLeftOut_.clear();
   QStringList lines;
   for (size_t i = 0; i < merges.size(); ++i) {
     for (const Range& range : merges[i].LeftOut) {
-      lines << leftOutLine(Text(machines_[taker(i, range)].Name), range);
+      lines << LeftOutLine(machines_[taker(i, range)].Name, range);
       namedLeftOut_.push_back(range);
     }
   }
@@ -454,18 +469,14 @@ bool CNextrangesDlg::mayLeaveOut(const std::vector<MergedQueue>& merges, const R
              QMessageBox::Warning) == QMessageBox::Ok;
 }
 
-QString CNextrangesDlg::leftOutLine(const QString& machine, const Range& range) const {
-  return machine + " has begun " + Text(BillionsText(range.Pmin)) + "–" +
-         Text(BillionsText(range.Pmax)) + " since this dialog opened; it was left out.";
-}
-
 void CNextrangesDlg::accept() {
   if (!edited()) {
     if (step_ == Step::Editing) QDialog::accept();
     return;
   }
   readAgainThen([this](const Readings& readings) {
-    if (mayLeaveOut(mergeWith(readings), readings)) write();
+    const std::vector<std::vector<Range>> taken = takenSince(readings);
+    if (mayLeaveOut(mergeWith(readings, taken), taken)) write();
   });
 }
 
@@ -494,7 +505,7 @@ void CNextrangesDlg::written(const FarmSession::QueueWriteOutcome& outcome) {
   QStringList lines;
   for (const auto& [machine, range] : outcome.LeftOut) {
     if (std::find(namedLeftOut_.begin(), namedLeftOut_.end(), range) == namedLeftOut_.end())
-      lines << leftOutLine(Text(machines_[static_cast<size_t>(machine)].Name), range);
+      lines << LeftOutLine(machines_[static_cast<size_t>(machine)].Name, range);
   }
   if (!lines.isEmpty()) tell(lines.join('\n'), QMessageBox::Warning);
   QDialog::accept();

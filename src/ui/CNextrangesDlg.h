@@ -72,9 +72,16 @@ class CNextrangesDlg : public QDialog {
   // Reads every queue file again, shows it and runs `next` with the
   // readings, unless the dialog has gone by then.
   void readAgainThen(std::function<void(const Readings&)> next);
-  std::vector<MergedQueue> mergeWith(const Readings& readings) const;
-  bool mayLeaveOut(const std::vector<MergedQueue>& merges, const Readings& readings);
-  QString leftOutLine(const QString& machine, const Range& range) const;
+  // Whether machine `index`'s edit can be applied to its file as read.
+  bool mergeable(size_t index, const Readings& readings) const;
+  // What each machine's client took since its queue was read.
+  std::vector<std::vector<Range>> takenSince(const Readings& readings) const;
+  std::vector<MergedQueue> mergeWith(const Readings& readings,
+                                     const std::vector<std::vector<Range>>& taken) const;
+  // Names the edited ranges a client has begun, if any, and asks whether
+  // to go on without them.
+  bool mayLeaveOut(const std::vector<MergedQueue>& merges,
+                   const std::vector<std::vector<Range>>& taken);
   void write();
   void written(const FarmSession::QueueWriteOutcome& outcome);
   void setStep(Step step);
