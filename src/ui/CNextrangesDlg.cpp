@@ -1,5 +1,6 @@
 #include "ui/CNextrangesDlg.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -67,6 +68,13 @@ bool Overlap(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin 
 QString LeftOutLine(const std::string& machine, const Range& range) {
   return Text(machine) + " has begun " + Text(BillionsText(range.Pmin)) + "–" +
          Text(BillionsText(range.Pmax)) + " since this dialog opened; it was left out.";
+}
+
+void MarkTaken(QTreeWidgetItem* item, const QString& toolTip) {
+  for (int column = 0; column < item->columnCount(); ++column) {
+    item->setForeground(column, QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    item->setToolTip(column, toolTip);
+  }
 }
 
 void SetBold(QTreeWidgetItem* item, bool bold) {
@@ -215,6 +223,9 @@ void CNextrangesDlg::ShowQueuedRanges(int index, int selected) {
   const Machine& machine = machines_[static_cast<size_t>(index)];
   queueLabel_->setText("Queued ranges for " + Text(machine.Name));
   std::vector<Range> asRead = asRead_[static_cast<size_t>(index)];
+  const std::vector<Range> taken = read_[static_cast<size_t>(index)] && machine.QueueError.empty()
+                                       ? TakenRanges(asRead, files_[static_cast<size_t>(index)])
+                                       : std::vector<Range>();
   std::sort(asRead.begin(), asRead.end(), ByBounds);
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(machine.QueuedRanges.size()));
@@ -222,6 +233,11 @@ void CNextrangesDlg::ShowQueuedRanges(int index, int selected) {
     auto* row = new QTreeWidgetItem(
         QStringList{Text(BillionsText(range.Pmin)), Text(BillionsText(range.Pmax))});
     SetBold(row, !std::binary_search(asRead.begin(), asRead.end(), range, ByBounds));
+    // What the client has begun stays in view, greyed, until OK leaves it out.
+    if (std::any_of(taken.begin(), taken.end(),
+                    [&](const Range& took) { return Overlap(took, range); }))
+      MarkTaken(row, Text(machine.Name) +
+                         " has begun this range since this dialog opened: OK leaves it out.");
     rows.append(row);
   }
   rangeList_->clear();
@@ -380,9 +396,11 @@ void CNextrangesDlg::readFiles() {
 void CNextrangesDlg::showReadings(const Readings& readings) {
   anyReading_ = true;
   const int selected = selectedMachine();
-  bool selectedRead = false;
+  bool selectedChanged = false;
   for (size_t i = 0; i < std::min(readings.size(), machines_.size()); ++i) {
     const FarmSession::QueueReading& reading = readings[i];
+    const bool changed =
+        reading.Error.toStdString() != machines_[i].QueueError || reading.Ranges != files_[i];
     machines_[i].QueueError = reading.Error.toStdString();
     if (reading.Error.isEmpty()) {
       files_[i] = reading.Ranges;
@@ -390,12 +408,12 @@ void CNextrangesDlg::showReadings(const Readings& readings) {
       if (!read_[i]) {
         asRead_[i] = machines_[i].QueuedRanges = reading.Ranges;
         read_[i] = true;
-        selectedRead = selectedRead || static_cast<int>(i) == selected;
       }
     }
     showMachineRow(static_cast<int>(i));
+    selectedChanged = selectedChanged || (changed && static_cast<int>(i) == selected);
   }
-  if (selectedRead) ShowQueuedRanges(selected);
+  if (selectedChanged) ShowQueuedRanges(selected, selectedRange());
 }
 
 void CNextrangesDlg::readAgainThen(std::function<void(const Readings&)> next) {

@@ -79,8 +79,8 @@ int SelectedRow(QWidget& dialog, const char* list) {
   return selected.isEmpty() ? -1 : tree->indexOfTopLevelItem(selected.constFirst());
 }
 
-// Each row of a list as its texts joined by " | ", and " (bold)" after a
-// row shown in bold.
+// Each row of a list as its texts joined by " | ", " (bold)" after a row
+// shown in bold and its first cell's tool tip in brackets.
 QStringList Rows(QWidget& dialog, const char* list) {
   QTreeWidget* tree = List(dialog, list);
   QStringList rows;
@@ -88,7 +88,9 @@ QStringList Rows(QWidget& dialog, const char* list) {
     const QTreeWidgetItem* item = tree->topLevelItem(i);
     QStringList texts;
     for (int column = 0; column < item->columnCount(); ++column) texts << item->text(column);
-    rows << texts.join(" | ") + (item->font(0).bold() ? " (bold)" : "");
+    QString row = texts.join(" | ") + (item->font(0).bold() ? " (bold)" : "");
+    if (!item->toolTip(0).isEmpty()) row += " [" + item->toolTip(0) + "]";
+    rows << row;
   }
   return rows;
 }
@@ -346,11 +348,15 @@ class RangesDialogTest : public QObject {
 
     RangeEntry entry;
     runRanges(open, [&](QDialog& dialog) {
+      ClickRow(dialog, "machineList", 0);
       const Result<std::optional<Range>> taken = TakeQueuedRange(ranges.queuePath("alpha"));
       QVERIFY(taken && taken.value());
       QTRY_COMPARE_WITH_TIMEOUT(Rows(dialog, "machineList")[0],
                                 QString("alpha | 20 G in 2 ranges | 10 G in 1 range"), 10000);
-      ClickRow(dialog, "machineList", 0);
+      QCOMPARE(Rows(dialog, "rangeList"),
+               QStringList({"1500 | 1510 [alpha has begun this range since this dialog opened: "
+                            "OK leaves it out.]",
+                            "1600 | 1610"}));
       EnterNextRange(entry, "1700", "1710");
       Click(dialog, "newButton");
       ClickAndWait(dialog, "okButton");
@@ -406,7 +412,9 @@ class RangesDialogTest : public QObject {
     QCOMPARE(stayedOpen, answer == QMessageBox::Cancel);
     if (!stayedOpen) return;
     QCOMPARE(machineRows[0], QString("alpha | 40 G in 3 ranges | 10 G in 1 range (bold)"));
-    QCOMPARE(rangeRows, QStringList({"1500 | 1520 (bold)", "1600 | 1610", "1700 | 1710 (bold)"}));
+    QCOMPARE(rangeRows, QStringList({"1500 | 1520 (bold) [alpha has begun this range since this "
+                                     "dialog opened: OK leaves it out.]",
+                                     "1600 | 1610", "1700 | 1710 (bold)"}));
   }
 
   void deleteKeepsTheRowsMatchedToTheQueue() {
