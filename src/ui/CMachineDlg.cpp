@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 namespace {
 
 const QString kStatusFile = QString::fromLatin1(kStatusFileName);
+const QString kFactorFile = QStringLiteral("fact.txt");
 
 std::string StatusReport(const Result<StatusReading>& status) {
   if (!status) return "Status file: not read (" + status.error().message + ")";
@@ -45,6 +47,14 @@ std::string FactorReport(const Result<FactorScan>& factors) {
   return "Factor file: " + std::to_string(reading.TotalFactors) +
          (reading.TotalFactors == 1 ? " factor line, " : " factor lines, ") +
          std::to_string(reading.NewCount) + " of them new after the last submitted factor";
+}
+
+// The factor file a client keeps beside its status file, in the same folder
+// of a path or a URL.
+QString FactorFileBeside(const QString& statusPath) {
+  if (statusPath.isEmpty()) return {};
+  const qsizetype separator = std::max(statusPath.lastIndexOf('/'), statusPath.lastIndexOf('\\'));
+  return statusPath.left(separator + 1) + kFactorFile;
 }
 
 // Where a file dialog opens for a box: at the file it names, unless that
@@ -78,7 +88,7 @@ CMachineDlg::CMachineDlg(const MachineFields& fields, Prompter& prompter, FarmSe
       statusPath_(makeBox("statusPathBox", ShownLocation(fields.statusPath))),
       lastOldFactor_(makeBox("lastOldFactorBox", fields.lastOldFactor)),
       statusLabel_(new QLabel(
-          "Status file, e.g. C:\\Sieve\\" + kStatusFile + ", http://10.1.1.1/" + kStatusFile,
+          "Status file, e.g. /srv/sieve/box1/" + kStatusFile + ", http://box1:8080/" + kStatusFile,
           this)),
       testButton_(makeButton("testButton", "&Test")),
       testResult_(new QLabel(this)) {
@@ -98,7 +108,7 @@ CMachineDlg::CMachineDlg(const MachineFields& fields, Prompter& prompter, FarmSe
   // Room for both files' lines, each wrapped once.
   testResult_->setMinimumHeight(4 * testResult_->fontMetrics().lineSpacing());
 
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ok, &QPushButton::clicked, this, &CMachineDlg::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(browseFactors, &QPushButton::clicked, this, [this] {
     browse(factorPath_, "Factor file",
@@ -108,6 +118,7 @@ CMachineDlg::CMachineDlg(const MachineFields& fields, Prompter& prompter, FarmSe
     browse(statusPath_, "Status file", kStatusFile + " (" + kStatusFile + ");;All files (*)");
   });
   connect(testButton_, &QPushButton::clicked, this, &CMachineDlg::testLocations);
+  connect(statusPath_, &QLineEdit::textChanged, this, &CMachineDlg::followStatusPath);
   layOut(browseFactors, browseStatus, ok, cancel);
   name_->setFocus();
 }
@@ -142,10 +153,11 @@ void CMachineDlg::layOut(QPushButton* browseFactors, QPushButton* browseStatus, 
     layout->setRowMinimumHeight(3 * field + 2, units.y(8));
   };
   addField(0, new QLabel("Name", this), name_, nullptr);
-  addField(
-      1,
-      new QLabel("Factor file, e.g. \\\\10.1.1.1\\sieve\\fact.txt, http://10.1.1.1/fact.txt", this),
-      factorPath_, browseFactors);
+  addField(1,
+           new QLabel("Factor file, e.g. /srv/sieve/box1/" + kFactorFile + ", http://box1:8080/" +
+                          kFactorFile,
+                      this),
+           factorPath_, browseFactors);
   addField(2, statusLabel_, statusPath_, browseStatus);
   addField(3, new QLabel("Last submitted factor (0 marks all as new)", this), lastOldFactor_,
            nullptr);
@@ -180,6 +192,27 @@ void CMachineDlg::layOut(QPushButton* browseFactors, QPushButton* browseStatus, 
 MachineFields CMachineDlg::fields() const {
   return {name_->text(), EditedLocation(*factorPath_, givenFactorPath_),
           EditedLocation(*statusPath_, givenStatusPath_), lastOldFactor_->text()};
+}
+
+void CMachineDlg::accept() {
+  const auto refuse = [this](QLineEdit* box, const QString& text) {
+    prompter_.warn(this, text);
+    box->setFocus();
+  };
+  if (name_->text().trimmed().isEmpty()) return refuse(name_, "A machine needs a name.");
+  if (statusPath_->text().trimmed().isEmpty())
+    return refuse(statusPath_, "A machine needs the location of its status file.");
+  if (factorPath_->text().trimmed().isEmpty())
+    return refuse(factorPath_, "A machine needs the location of its factor file.");
+  QDialog::accept();
+}
+
+void CMachineDlg::followStatusPath(const QString& statusPath) {
+  // A factor box left empty, or holding what was filled in here, takes the
+  // factor file beside the status file; one typed in is the user's.
+  if (!factorPath_->text().isEmpty() && factorPath_->text() != filledFactorPath_) return;
+  filledFactorPath_ = FactorFileBeside(statusPath);
+  factorPath_->setText(filledFactorPath_);
 }
 
 void CMachineDlg::browse(QLineEdit* box, const QString& caption, const QString& filter) {

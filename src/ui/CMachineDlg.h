@@ -24,10 +24,10 @@ struct MachineFields {
 };
 
 // Edits one machine's name, the locations of its two files and its last
-// submitted factor, and gives them back as typed: nothing is checked or
-// converted here. Its Test button reads both files once, in the
-// background, and tells what they hold, so that a location can be tried
-// before it is kept; nothing of what it reads reaches the farm.
+// submitted factor, and gives them back as typed: OK asks only that the
+// name and both locations are there, nothing is converted here. Its Test button reads both files
+// once, in the background, and tells what they hold, so that a location can be tried before it is
+// kept; nothing of what it reads reaches the farm.
 class CMachineDlg : public QDialog {
   Q_OBJECT
 
@@ -38,11 +38,16 @@ class CMachineDlg : public QDialog {
 
   MachineFields fields() const;
 
+  // Closes only with a name and both locations; otherwise says what is
+  // missing and stays.
+  void accept() override;
+
  private:
   QLineEdit* makeBox(const char* name, const QString& text);
   QPushButton* makeButton(const char* name, const QString& text);
   void layOut(QPushButton* browseFactors, QPushButton* browseStatus, QPushButton* ok,
               QPushButton* cancel);
+  void followStatusPath(const QString& statusPath);
   void browse(QLineEdit* box, const QString& caption, const QString& filter);
   void testLocations();
   void showTestResult(uint64_t test, const MachineFiles& files);
@@ -60,6 +65,8 @@ class CMachineDlg : public QDialog {
   QLabel* statusLabel_;
   QPushButton* testButton_;
   QLabel* testResult_;
+  // What the factor box was last given to follow the status box.
+  QString filledFactorPath_;
   // Only the latest test's result is shown; an earlier one still running
   // is stopped.
   uint64_t tests_ = 0;

@@ -1,5 +1,6 @@
 #include "ui/CNextrangesDlg.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -8,11 +9,11 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <chrono>
 #include <tuple>
 
 #include "farm/EqualizeLeftOut.h"
 #include "model/Constants.h"
-#include "model/Model.h"
 #include "ranges/Billions.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
@@ -23,25 +24,27 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr int kColumnWidth = 120;   // pixels, as the lists' columns were first laid out
 constexpr int kSummaryWidth = 170;  // room for "12345 G in 999 ranges"
+// A client takes a range every few hours at most; a queue file is a few
+// lines. Reading them this often costs nothing and keeps "In the file" on
+// what a client took while the user looks.
+constexpr auto kRereadInterval = 2s;
+const QString kReading = QStringLiteral("reading…");
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// The machines as the session knows them, each queue as its file holds it
-// now: edits left in memory by an earlier Cancel are gone.
-MachineTable WithQueuesFromFiles(const MachineTable& machines) {
-  Model model;
-  model.Machines = machines;
-  for (size_t i = 0; i < model.Machines.size(); ++i) ReadQueuedRanges(model, i);
-  return std::move(model.Machines);
-}
-
-std::vector<std::vector<Range>> Queues(const MachineTable& machines) {
-  std::vector<std::vector<Range>> queues;
-  queues.reserve(machines.size());
-  for (const Machine& machine : machines) queues.push_back(machine.QueuedRanges);
-  return queues;
+// The machines as the session knows them, their queues not read yet: what
+// a refresh read earlier may be out of date, and edits left in memory by
+// an earlier Cancel are gone.
+MachineTable Unread(MachineTable machines) {
+  for (Machine& machine : machines) {
+    machine.QueuedRanges.clear();
+    machine.QueueError.clear();
+  }
+  return machines;
 }
 
 // "45 G in 3 ranges": how much a queue holds, to the nearest billion.
@@ -68,6 +71,21 @@ QString LeftOutText(const MachineTable& table, const std::vector<EqualizeMachine
   return text.isEmpty() ? text : text + '\n';
 }
 
+bool Overlap(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin < a.Pmax; }
+
+// The line that names an edited range the client of `machine` has begun.
+QString LeftOutLine(const std::string& machine, const Range& range) {
+  return Text(machine) + " has begun " + Text(BillionsText(range.Pmin)) + "–" +
+         Text(BillionsText(range.Pmax)) + " since this dialog opened; it was left out.";
+}
+
+void MarkTaken(QTreeWidgetItem* item, const QString& toolTip) {
+  for (int column = 0; column < item->columnCount(); ++column) {
+    item->setForeground(column, QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    item->setToolTip(column, toolTip);
+  }
+}
+
 void SetBold(QTreeWidgetItem* item, bool bold) {
   for (int column = 0; column < item->columnCount(); ++column) {
     QFont font = item->font(column);
@@ -83,8 +101,10 @@ CNextrangesDlg::CNextrangesDlg(FarmSession& session, Prompter& prompter, QWidget
       session_(session),
       prompter_(prompter),
       lock_(session),
-      machines_(WithQueuesFromFiles(session.model().Machines)),
-      files_(Queues(machines_)) {
+      machines_(Unread(session.model().Machines)),
+      asRead_(machines_.size()),
+      files_(machines_.size()),
+      read_(machines_.size(), false) {
   setObjectName("rangesDialog");
   setWindowTitle("Manage ranges");
   layOut();
@@ -94,6 +114,10 @@ CNextrangesDlg::CNextrangesDlg(FarmSession& session, Prompter& prompter, QWidget
   machineList_->addTopLevelItems(rows);
   for (int i = 0; i < static_cast<int>(machines_.size()); ++i) showMachineRow(i);
   machineList_->setFocus();
+  nextReading_.setSingleShot(true);
+  nextReading_.setInterval(kRereadInterval);
+  connect(&nextReading_, &QTimer::timeout, this, &CNextrangesDlg::readFiles);
+  readFiles();
 }
 
 void CNextrangesDlg::layOut() {
@@ -110,16 +134,17 @@ void CNextrangesDlg::layOut() {
   // its foot; New, Edit and Delete beside the range list, level with its.
   QPushButton* ok = makeButton("okButton", "OK", "Exit and save changes", &CNextrangesDlg::accept);
   ok->setDefault(true);
-  QPushButton* cancel =
+  QPushButton* cancel = cancelButton_ =
       makeButton("cancelButton", "Cancel", "Exit and ignore changes", &CNextrangesDlg::reject);
   QPushButton* equalizeButton =
-      makeButton("equalizeButton", "E&qualize", QString(), &CNextrangesDlg::equalize);
+      makeButton("equalizeButton", "E&qualize", QString(), &CNextrangesDlg::mergeThenEqualize);
   QPushButton* newButton =
       makeButton("newButton", "&New", "Create new range", &CNextrangesDlg::newRange);
   QPushButton* editButton =
       makeButton("editButton", "&Edit", "Edit selected range", &CNextrangesDlg::editRange);
   QPushButton* deleteButton =
       makeButton("deleteButton", "&Delete", "Delete selected range", &CNextrangesDlg::deleteRange);
+  editingButtons_ = {ok, equalizeButton, newButton, editButton, deleteButton};
   auto* machineButtons = new QVBoxLayout;
   machineButtons->setSpacing(units.y(3));
   machineButtons->addWidget(ok);
@@ -185,32 +210,43 @@ QPushButton* CNextrangesDlg::makeButton(const char* name, const QString& text,
 }
 
 void CNextrangesDlg::showMachineRow(int index) {
-  const Machine& machine = machines_[static_cast<size_t>(index)];
-  const std::vector<Range>& file = files_[static_cast<size_t>(index)];
+  const size_t machine = static_cast<size_t>(index);
+  const std::vector<Range>& queue = machines_[machine].QueuedRanges;
   QTreeWidgetItem* row = machineList_->topLevelItem(index);
-  row->setText(0, Text(machine.Name));
-  row->setText(1, QueueSummary(machine.QueuedRanges));
-  row->setToolTip(2, Text(machine.QueueError));
-  if (!RangeFilePath(machine.StatusPath))
-    row->setText(2, "no file");
-  else if (!machine.QueueError.empty())
-    row->setText(2, "cannot be read");
-  else
-    row->setText(2, QueueSummary(file));
-  SetBold(row, machine.QueuedRanges != file);
+  row->setText(0, Text(machines_[machine].Name));
+  row->setText(1, read_[machine] ? QueueSummary(queue) : QString());
+  row->setText(2, fileSummary(machine));
+  row->setToolTip(2, Text(machines_[machine].QueueError));
+  SetBold(row, queue != asRead_[machine]);
+}
+
+QString CNextrangesDlg::fileSummary(size_t index) const {
+  const Machine& machine = machines_[index];
+  if (!RangeFilePath(machine.StatusPath)) return "no file";
+  if (!anyReading_) return kReading;
+  if (!machine.QueueError.empty()) return "cannot be read";
+  return QueueSummary(files_[index]);
 }
 
 void CNextrangesDlg::ShowQueuedRanges(int index, int selected) {
   const Machine& machine = machines_[static_cast<size_t>(index)];
   queueLabel_->setText("Queued ranges for " + Text(machine.Name));
-  std::vector<Range> file = files_[static_cast<size_t>(index)];
-  std::sort(file.begin(), file.end(), ByBounds);
+  std::vector<Range> asRead = asRead_[static_cast<size_t>(index)];
+  const std::vector<Range> taken = read_[static_cast<size_t>(index)] && machine.QueueError.empty()
+                                       ? TakenRanges(asRead, files_[static_cast<size_t>(index)])
+                                       : std::vector<Range>();
+  std::sort(asRead.begin(), asRead.end(), ByBounds);
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(machine.QueuedRanges.size()));
   for (const Range& range : machine.QueuedRanges) {
     auto* row = new QTreeWidgetItem(
         QStringList{Text(BillionsText(range.Pmin)), Text(BillionsText(range.Pmax))});
-    SetBold(row, !std::binary_search(file.begin(), file.end(), range, ByBounds));
+    SetBold(row, !std::binary_search(asRead.begin(), asRead.end(), range, ByBounds));
+    // What the client has begun stays in view, greyed, until OK leaves it out.
+    if (std::any_of(taken.begin(), taken.end(),
+                    [&](const Range& took) { return Overlap(took, range); }))
+      MarkTaken(row, Text(machine.Name) +
+                         " has begun this range since this dialog opened: OK leaves it out.");
     rows.append(row);
   }
   rangeList_->clear();
@@ -240,8 +276,19 @@ std::optional<int> CNextrangesDlg::machineToEdit(bool needsRange) {
     tell("Select a machine first.");
     return std::nullopt;
   }
-  if (!RangeFilePath(machines_[static_cast<size_t>(machine)].StatusPath)) {
+  const Machine& shown = machines_[static_cast<size_t>(machine)];
+  if (!RangeFilePath(shown.StatusPath)) {
     tell("You can't manage ranges for http based locations.");
+    return std::nullopt;
+  }
+  // An edit of a queue nobody has seen would be applied to nothing.
+  if (!read_[static_cast<size_t>(machine)]) {
+    if (shown.QueueError.empty())
+      tell("The queued ranges of " + Text(shown.Name) + " are still being read.");
+    else
+      tell("The queued ranges of " + Text(shown.Name) +
+               " could not be read, so they cannot be edited: " + Text(shown.QueueError),
+           QMessageBox::Warning);
     return std::nullopt;
   }
   if (needsRange && selectedRange() < 0) {
@@ -254,27 +301,31 @@ std::optional<int> CNextrangesDlg::machineToEdit(bool needsRange) {
 void CNextrangesDlg::newRange() {
   const std::optional<int> machine = machineToEdit(false);
   if (!machine) return;
-  // Left with Cancel, the range stays as (0, 0); the file will not hold it.
+  // The range joins the queue with OK only: a Cancel leaves nothing behind.
+  const std::optional<Range> range = askRange(Range{});
+  if (!range) return;
   std::vector<Range>& queue = machines_[static_cast<size_t>(*machine)].QueuedRanges;
-  queue.push_back(Range{});
+  queue.push_back(*range);
   showMachineRow(*machine);
   ShowQueuedRanges(*machine, static_cast<int>(queue.size()) - 1);
-  EditSelectedRange();
 }
 
 void CNextrangesDlg::editRange() {
-  if (machineToEdit(true)) EditSelectedRange();
+  const std::optional<int> machine = machineToEdit(true);
+  if (!machine) return;
+  const int row = selectedRange();
+  std::vector<Range>& queue = machines_[static_cast<size_t>(*machine)].QueuedRanges;
+  const std::optional<Range> range = askRange(queue[static_cast<size_t>(row)]);
+  if (!range) return;
+  queue[static_cast<size_t>(row)] = *range;
+  showMachineRow(*machine);
+  ShowQueuedRanges(*machine, row);
 }
 
-void CNextrangesDlg::EditSelectedRange() {
-  const int machine = selectedMachine();
-  const int row = selectedRange();
-  Range& range = machines_[static_cast<size_t>(machine)].QueuedRanges[static_cast<size_t>(row)];
+std::optional<Range> CNextrangesDlg::askRange(const Range& range) {
   CEditrangeDlg editor(range, prompter_, this);
-  if (editor.exec() != QDialog::Accepted) return;
-  range = editor.range();
-  showMachineRow(machine);
-  ShowQueuedRanges(machine, row);
+  if (editor.exec() != QDialog::Accepted) return std::nullopt;
+  return editor.range();
 }
 
 void CNextrangesDlg::deleteRange() {
@@ -284,6 +335,22 @@ void CNextrangesDlg::deleteRange() {
   queue.erase(queue.begin() + selectedRange());
   showMachineRow(*machine);
   ShowQueuedRanges(*machine);
+}
+
+void CNextrangesDlg::mergeThenEqualize() {
+  readAgainThen([this](const Readings& readings) {
+    const std::vector<std::vector<Range>> taken = takenSince(readings);
+    const std::vector<MergedQueue> merges = mergeWith(readings, taken);
+    if (!mayLeaveOut(merges, taken)) return;
+    // Equalize hands out what the files hold now, with the edits so far.
+    for (size_t i = 0; i < machines_.size(); ++i) {
+      if (!mergeable(i, readings)) continue;
+      asRead_[i] = readings[i].Ranges;
+      machines_[i].QueuedRanges = merges[i].Queue;
+      showMachineRow(static_cast<int>(i));
+    }
+    equalize();
+  });
 }
 
 void CNextrangesDlg::equalize() {
@@ -324,43 +391,165 @@ bool CNextrangesDlg::everyQueueRead() {
   return true;
 }
 
-void CNextrangesDlg::accept() {
-  if (writing_) return;
-  std::vector<FarmSession::QueueEdit> edits;
+bool CNextrangesDlg::edited() const {
   for (size_t i = 0; i < machines_.size(); ++i)
-    edits.push_back({files_[i], machines_[i].QueuedRanges});
-  // Nothing is to change until the files are written: the dialog waits.
-  writing_ = true;
-  setEnabled(false);
+    if (machines_[i].QueuedRanges != asRead_[i]) return true;
+  return false;
+}
+
+void CNextrangesDlg::readFiles() {
+  session_.readQueues([dialog = QPointer<CNextrangesDlg>(this)](Readings readings) {
+    if (!dialog) return;
+    dialog->showReadings(readings);
+    dialog->nextReading_.start();
+  });
+}
+
+void CNextrangesDlg::showReadings(const Readings& readings) {
+  anyReading_ = true;
+  const int selected = selectedMachine();
+  bool selectedChanged = false;
+  for (size_t i = 0; i < std::min(readings.size(), machines_.size()); ++i) {
+    const FarmSession::QueueReading& reading = readings[i];
+    const bool changed =
+        reading.Error.toStdString() != machines_[i].QueueError || reading.Ranges != files_[i];
+    machines_[i].QueueError = reading.Error.toStdString();
+    if (reading.Error.isEmpty()) {
+      files_[i] = reading.Ranges;
+      // The first reading is what the user edits.
+      if (!read_[i]) {
+        asRead_[i] = machines_[i].QueuedRanges = reading.Ranges;
+        read_[i] = true;
+      }
+    }
+    showMachineRow(static_cast<int>(i));
+    selectedChanged = selectedChanged || (changed && static_cast<int>(i) == selected);
+  }
+  if (selectedChanged) ShowQueuedRanges(selected, selectedRange());
+}
+
+void CNextrangesDlg::readAgainThen(std::function<void(const Readings&)> next) {
+  if (step_ != Step::Editing) return;
+  setStep(Step::Merging);
+  session_.readQueues(
+      [dialog = QPointer<CNextrangesDlg>(this), next = std::move(next)](Readings readings) {
+        if (!dialog) return;
+        dialog->setStep(Step::Editing);
+        dialog->showReadings(readings);
+        if (readings.size() == dialog->machines_.size()) next(readings);
+      });
+}
+
+bool CNextrangesDlg::mergeable(size_t index, const Readings& readings) const {
+  return read_[index] && readings[index].Error.isEmpty();
+}
+
+std::vector<std::vector<Range>> CNextrangesDlg::takenSince(const Readings& readings) const {
+  std::vector<std::vector<Range>> taken(machines_.size());
+  for (size_t i = 0; i < machines_.size(); ++i)
+    if (mergeable(i, readings)) taken[i] = TakenRanges(asRead_[i], readings[i].Ranges);
+  return taken;
+}
+
+std::vector<MergedQueue> CNextrangesDlg::mergeWith(
+    const Readings& readings, const std::vector<std::vector<Range>>& taken) const {
+  // A range moved to another machine must not be queued there while the
+  // client it was taken from sieves it: what any client took counts for
+  // every queue.
+  std::vector<Range> takenByAny;
+  for (const std::vector<Range>& took : taken)
+    takenByAny.insert(takenByAny.end(), took.begin(), took.end());
+  std::vector<MergedQueue> merges;
+  merges.reserve(machines_.size());
+  for (size_t i = 0; i < machines_.size(); ++i) {
+    // A file that cannot be read is left to the write to refuse.
+    if (mergeable(i, readings))
+      merges.push_back(
+          MergeQueueEdit(asRead_[i], machines_[i].QueuedRanges, readings[i].Ranges, takenByAny));
+    else
+      merges.push_back({machines_[i].QueuedRanges, {}});
+  }
+  return merges;
+}
+
+bool CNextrangesDlg::mayLeaveOut(const std::vector<MergedQueue>& merges,
+                                 const std::vector<std::vector<Range>>& taken) {
+  // Named after the machine whose client has begun it, wherever it was
+  // to go.
+  const auto taker = [&](size_t machine, const Range& range) {
+    for (size_t i = 0; i < taken.size(); ++i)
+      if (std::any_of(taken[i].begin(), taken[i].end(),
+                      [&](const Range& took) { return Overlap(took, range); }))
+        return i;
+    return machine;
+  };
+  namedLeftOut_.clear();
+  QStringList lines;
+  for (size_t i = 0; i < merges.size(); ++i) {
+    for (const Range& range : merges[i].LeftOut) {
+      lines << LeftOutLine(machines_[taker(i, range)].Name, range);
+      namedLeftOut_.push_back(range);
+    }
+  }
+  if (lines.isEmpty()) return true;
+  return prompter_.ask(
+             this, QString::fromLatin1(kAppName),
+             lines.join('\n') + "\n\nOK writes the other edits; Cancel goes back to them.",
+             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok,
+             QMessageBox::Warning) == QMessageBox::Ok;
+}
+
+void CNextrangesDlg::accept() {
+  if (!edited()) {
+    if (step_ == Step::Editing) QDialog::accept();
+    return;
+  }
+  readAgainThen([this](const Readings& readings) {
+    const std::vector<std::vector<Range>> taken = takenSince(readings);
+    if (mayLeaveOut(mergeWith(readings, taken), taken)) write();
+  });
+}
+
+void CNextrangesDlg::write() {
+  std::vector<FarmSession::QueueEdit> edits;
+  edits.reserve(machines_.size());
+  for (size_t i = 0; i < machines_.size(); ++i)
+    edits.push_back({asRead_[i], machines_[i].QueuedRanges});
+  setStep(Step::Writing);
   session_.writeQueues(std::move(edits), [dialog = QPointer<CNextrangesDlg>(this)](
-                                             const FarmSession::QueueWriteOutcome& outcome) {
+                                             FarmSession::QueueWriteOutcome outcome) {
     if (dialog) dialog->written(outcome);
   });
 }
 
-void CNextrangesDlg::reject() {
-  if (!writing_) QDialog::reject();
-}
-
 void CNextrangesDlg::written(const FarmSession::QueueWriteOutcome& outcome) {
-  writing_ = false;
-  setEnabled(true);
+  setStep(Step::Editing);
   if (!outcome.Failure.isEmpty()) {
-    // The queues as read stay the edits' base: a range a client took
-    // meanwhile is then known as taken at the next OK.
-    tell("The queued ranges could not be written, so none was:\n\n" + outcome.Failure +
-             "\n\nThe edits are kept here: OK tries again, Cancel drops them.",
+    tell("The queued ranges could not be written:\n\n" + outcome.Failure +
+             "\n\nNo queue file was changed; the edits are kept here: OK tries again, Cancel "
+             "drops them.",
          QMessageBox::Warning);
     return;
   }
-  if (!outcome.LeftOut.empty()) {
-    QString text = "These ranges were taken by their clients meanwhile, so they were left out:\n";
-    for (const auto& [machine, range] : outcome.LeftOut)
-      text += '\n' + Text(machines_[static_cast<size_t>(machine)].Name) + ": " +
-              Text(BillionsText(range.Pmin)) + " - " + Text(BillionsText(range.Pmax));
-    tell(text, QMessageBox::Warning);
+  // A client may have begun an edited range since the question.
+  QStringList lines;
+  for (const auto& [machine, range] : outcome.LeftOut) {
+    if (std::find(namedLeftOut_.begin(), namedLeftOut_.end(), range) == namedLeftOut_.end())
+      lines << LeftOutLine(machines_[static_cast<size_t>(machine)].Name, range);
   }
+  if (!lines.isEmpty()) tell(lines.join('\n'), QMessageBox::Warning);
   QDialog::accept();
+}
+
+void CNextrangesDlg::reject() {
+  // The write goes on without the dialog: Cancel could not take it back.
+  if (step_ != Step::Writing) QDialog::reject();
+}
+
+void CNextrangesDlg::setStep(Step step) {
+  step_ = step;
+  for (QPushButton* button : editingButtons_) button->setEnabled(step == Step::Editing);
+  cancelButton_->setEnabled(step != Step::Writing);
 }
 
 void CNextrangesDlg::tell(const QString& text, QMessageBox::Icon icon) {

@@ -287,10 +287,12 @@ QTreeWidgetItem* COptionsDlg::selectedRow() {
 }
 
 void COptionsDlg::addMachine() {
+  // The row comes only with OK: a New left with Cancel leaves nothing behind.
+  const std::optional<MachineFields> fields = askFields({"new", "", "", "0"});
+  if (!fields) return;
   auto* row = new QTreeWidgetItem(machineList_);
-  SetFields(*row, {"new", "", "", "0"});
+  SetFields(*row, *fields);
   machineList_->setCurrentItem(row);
-  editRow(row);
 }
 
 void COptionsDlg::editMachine() {
@@ -302,8 +304,14 @@ void COptionsDlg::deleteMachine() {
 }
 
 void COptionsDlg::editRow(QTreeWidgetItem* row) {
-  CMachineDlg machine(FieldsOf(*row), prompter_, session_, this);
-  if (machine.exec() == QDialog::Accepted) SetFields(*row, machine.fields());
+  if (const std::optional<MachineFields> fields = askFields(FieldsOf(*row)))
+    SetFields(*row, *fields);
+}
+
+std::optional<MachineFields> COptionsDlg::askFields(const MachineFields& fields) {
+  CMachineDlg machine(fields, prompter_, session_, this);
+  if (machine.exec() != QDialog::Accepted) return std::nullopt;
+  return machine.fields();
 }
 
 std::optional<uint32_t> COptionsDlg::readCount(QLineEdit* box, uint32_t max,

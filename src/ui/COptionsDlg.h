@@ -7,6 +7,7 @@
 #include "model/Machine.h"
 #include "model/Settings.h"
 #include "session/FarmSession.h"
+#include "ui/CMachineDlg.h"
 
 class Prompter;
 class QCheckBox;
@@ -51,6 +52,8 @@ class COptionsDlg : public QDialog {
   void editMachine();
   void deleteMachine();
   void editRow(QTreeWidgetItem* row);
+  // The Machine dialog on `fields`: what it gave with OK.
+  std::optional<MachineFields> askFields(const MachineFields& fields);
   QTreeWidgetItem* selectedRow();
 
   std::optional<uint32_t> readCount(QLineEdit* box, uint32_t max, const QString& boxName);

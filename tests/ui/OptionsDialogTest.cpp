@@ -76,10 +76,13 @@ class OptionsDialogTest : public QObject {
  private slots:
   void cleanup() { prompter_.reset(); }
 
-  void newThenCancelThenOkAddsAMachineNamedNew() {
+  // New opens the Machine dialog on a machine called "new"; its row comes
+  // with OK only.
+  void newThenCancelLeavesNothing() {
     StandardFarm standard;
     OpenWindow open(standard.settingsPath, prompter_);
     QVERIFY(open.settle());
+    const std::string before = ReadFile(standard.settingsPath);
     QStringList shownAfterCancel;
     InOptions(open, [&](QDialog& options) {
       InMachineDialog(options, "newButton", [](QDialog& machine) {
@@ -90,15 +93,117 @@ class OptionsDialogTest : public QObject {
       shownAfterCancel = Names(options);
       Click(options, "okButton");
     });
-    QCOMPARE(shownAfterCancel, (QStringList{"alpha", "beta", "gamma", "new"}));
+    QCOMPARE(shownAfterCancel, (QStringList{"alpha", "beta", "gamma"}));
     QVERIFY(open.settle());
-    const MachineTable& machines = open.session.model().Machines;
-    QCOMPARE(machines.size(), size_t{4});
-    QCOMPARE(machines[3].Name, std::string("new"));
-    QCOMPARE(machines[3].FactorPath, std::string());
-    QCOMPARE(machines[3].StatusPath, std::string());
-    QCOMPARE(machines[3].LastOldFactor, uint64_t{0});
-    QCOMPARE(Saved(standard.settingsPath).Machines.size(), size_t{4});
+    QCOMPARE(open.session.model().Machines.size(), size_t{3});
+    QCOMPARE(Saved(standard.settingsPath).Machines.size(), size_t{3});
+    QVERIFY(prompter_.shown().empty());
+  }
+
+  // OK asks for a name and both locations, says what is missing and puts
+  // the cursor there.
+  void machineDialogRefusesWhatIsMissing_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("factors");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focused");
+    const QString status = "/srv/sieve/box1/QsvStatus.dat";
+    const QString factors = "/srv/sieve/box1/fact.txt";
+    QTest::newRow("no name") << "" << status << factors << "A machine needs a name."
+                             << "nameBox";
+    QTest::newRow("blank name") << "  " << status << factors << "A machine needs a name."
+                                << "nameBox";
+    QTest::newRow("no status file")
+        << "box1"
+        << " " << factors << "A machine needs the location of its status file."
+        << "statusPathBox";
+    QTest::newRow("no factor file") << "box1" << status << ""
+                                    << "A machine needs the location of its factor file."
+                                    << "factorPathBox";
+  }
+  void machineDialogRefusesWhatIsMissing() {
+    QFETCH(QString, name);
+    QFETCH(QString, status);
+    QFETCH(QString, factors);
+    QFETCH(QString, message);
+    QFETCH(QString, focused);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    bool stayedOpen = false;
+    QString focusedBox;
+    InOptions(open, [&](QDialog& options) {
+      ClickRow(options, 0);
+      InMachineDialog(options, "editButton", [&](QDialog& machine) {
+        Type(machine, "nameBox", name);
+        Type(machine, "statusPathBox", status);
+        Type(machine, "factorPathBox", factors);
+        Click(machine, "okButton");
+        stayedOpen = machine.isVisible();
+        focusedBox = machine.focusWidget()->objectName();
+      });
+      Click(options, "okButton");
+    });
+    QVERIFY(stayedOpen);
+    QCOMPARE(focusedBox, focused);
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    QCOMPARE(prompter_.shown()[0].caption, QString("quillstrand"));
+    QCOMPARE(prompter_.shown()[0].text, message);
+    QVERIFY(open.settle());
+    QCOMPARE(Saved(standard.settingsPath).Machines.at(0).Name, std::string("alpha"));
+  }
+
+  // The status file, typed key by key or chosen with its Browse button,
+  // brings the factor file beside it into an empty factor box.
+  void statusFileBringsTheFactorFileBesideIt_data() {
+    QTest::addColumn<QString>("factorsTyped");
+    QTest::addColumn<QString>("statusTyped");
+    QTest::addColumn<QString>("statusPicked");  // null: Browse is not used
+    QTest::addColumn<QString>("factors");
+    QTest::newRow("path typed") << ""
+                                << "/srv/sieve/box1/QsvStatus.dat" << QString()
+                                << "/srv/sieve/box1/fact.txt";
+    QTest::newRow("URL typed") << ""
+                               << "http://box1:8080/QsvStatus.dat" << QString()
+                               << "http://box1:8080/fact.txt";
+    QTest::newRow("browsed") << ""
+                             << ""
+                             << "/srv/sieve/box2/QsvStatus.dat"
+                             << "/srv/sieve/box2/fact.txt";
+    QTest::newRow("typed, then browsed") << ""
+                                         << "/srv/sieve/box1/QsvStatus.dat"
+                                         << "/srv/sieve/box2/QsvStatus.dat"
+                                         << "/srv/sieve/box2/fact.txt";
+    QTest::newRow("factor file typed first")
+        << "/mnt/spare/fact.txt"
+        << "/srv/sieve/box1/QsvStatus.dat" << QString() << "/mnt/spare/fact.txt";
+  }
+  void statusFileBringsTheFactorFileBesideIt() {
+    QFETCH(QString, factorsTyped);
+    QFETCH(QString, statusTyped);
+    QFETCH(QString, statusPicked);
+    QFETCH(QString, factors);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    if (!statusPicked.isNull()) prompter_.setNextFileName(statusPicked);
+    QString shown;
+    QStringList added;
+    InOptions(open, [&](QDialog& options) {
+      InMachineDialog(options, "newButton", [&](QDialog& machine) {
+        QTest::keyClicks(Box(machine, "factorPathBox"), factorsTyped);
+        QTest::keyClicks(Box(machine, "statusPathBox"), statusTyped);
+        if (!statusPicked.isNull()) Click(machine, "browseStatusButton");
+        shown = Box(machine, "factorPathBox")->text();
+        Click(machine, "okButton");
+      });
+      const QTreeWidgetItem* row = options.findChild<QTreeWidget*>("machineList")->topLevelItem(3);
+      if (row) added << row->text(0) << row->text(1);
+      Click(options, "cancelButton");
+    });
+    QCOMPARE(shown, factors);
+    QCOMPARE(added, (QStringList{"new", factors}));
     QVERIFY(prompter_.shown().empty());
   }
 
@@ -567,11 +672,10 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(headers,
              (QStringList{"Name", "Factor file", "QsvStatus.dat file", "Last submitted factor"}));
     labels.sort();
-    QCOMPARE(
-        labels,
-        (QStringList{"Factor file, e.g. \\\\10.1.1.1\\sieve\\fact.txt, http://10.1.1.1/fact.txt",
-                     "Status file, e.g. C:\\Sieve\\QsvStatus.dat, "
-                     "http://10.1.1.1/QsvStatus.dat"}));
+    QCOMPARE(labels,
+             (QStringList{"Factor file, e.g. /srv/sieve/box1/fact.txt, http://box1:8080/fact.txt",
+                          "Status file, e.g. /srv/sieve/box1/QsvStatus.dat, "
+                          "http://box1:8080/QsvStatus.dat"}));
   }
 
  private:

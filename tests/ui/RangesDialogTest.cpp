@@ -11,14 +11,20 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <string_view>
+#include <optional>
 
 #include "ScriptedPrompter.h"
+#include "SieveClientFiles.h"
 #include "WindowFixture.h"
+#include "model/FileLock.h"
+#include "ranges/QueueWrites.h"
 #include "support/GateFetcher.h"
 #include "support/QtTestClass.h"
+#include "ui/CNextrangesDlg.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // A client at the end of its range that went at 100 kp/s: no current work.
 constexpr char kIdleStatus[] = "pmax=200000000000\npmin=200000000000 : 100 kp/s\n";
@@ -59,10 +65,6 @@ QTreeWidget* List(QWidget& dialog, const char* name) {
 
 void Click(QWidget& dialog, const char* button) {
   QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
-  // OK writes in the background: the dialog closes, or takes input again,
-  // once the files are written.
-  if (std::string_view(button) == "okButton")
-    QTRY_VERIFY(!dialog.isVisible() || dialog.isEnabled());
 }
 
 void ClickRow(QWidget& dialog, const char* list, int row) {
@@ -77,8 +79,8 @@ int SelectedRow(QWidget& dialog, const char* list) {
   return selected.isEmpty() ? -1 : tree->indexOfTopLevelItem(selected.constFirst());
 }
 
-// Each row of a list as its texts joined by " | ", and " (bold)" after a
-// row shown in bold.
+// Each row of a list as its texts joined by " | ", " (bold)" after a row
+// shown in bold and its first cell's tool tip in brackets.
 QStringList Rows(QWidget& dialog, const char* list) {
   QTreeWidget* tree = List(dialog, list);
   QStringList rows;
@@ -86,9 +88,22 @@ QStringList Rows(QWidget& dialog, const char* list) {
     const QTreeWidgetItem* item = tree->topLevelItem(i);
     QStringList texts;
     for (int column = 0; column < item->columnCount(); ++column) texts << item->text(column);
-    rows << texts.join(" | ") + (item->font(0).bold() ? " (bold)" : "");
+    QString row = texts.join(" | ") + (item->font(0).bold() ? " (bold)" : "");
+    if (!item->toolTip(0).isEmpty()) row += " [" + item->toolTip(0) + "]";
+    rows << row;
   }
   return rows;
+}
+
+// Clicks `button` and waits until what it began has ended: the dialog is
+// back at its edits, or gone.
+void ClickAndWait(QDialog& dialog, const char* button) {
+  Click(dialog, button);
+  QTRY_VERIFY(!dialog.isVisible() || dialog.findChild<QPushButton*>("okButton")->isEnabled());
+}
+
+bool ShowsReading(QWidget& dialog) {
+  return Rows(dialog, "machineList").join('\n').contains("reading…");
 }
 
 QString QueueLabel(QWidget& dialog) { return dialog.findChild<QLabel*>("queueLabel")->text(); }
@@ -198,7 +213,7 @@ class RangesDialogTest : public QObject {
       QCOMPARE(QApplication::activeModalWidget(),
                static_cast<QWidget*>(&dialog));  // no Range dialog
       QCOMPARE(Rows(dialog, "rangeList"), before);
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QCOMPARE(prompter_.shown().size(), size_t{1});
     QCOMPARE(prompter_.shown()[0].caption, QString("quillstrand"));
@@ -268,7 +283,7 @@ class RangesDialogTest : public QObject {
       EnterNextRange(entry, from, to);
       Click(dialog, "editButton");
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({row, "1600 | 1610"}));
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QCOMPARE(entry.shownFrom, QString("1500"));
     QCOMPARE(entry.shownTo, QString("1510"));
@@ -283,22 +298,25 @@ class RangesDialogTest : public QObject {
     QCOMPARE(ranges.queue("alpha"), file);
   }
 
-  void newAppendsARangeThatCancelLeavesAtZero_data() {
+  // The range joins the queue with OK only: a Cancel leaves nothing.
+  void newAddsARangeOnlyWithOk_data() {
     QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("row");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<int>("selected");
     QTest::addColumn<QString>("machine");
     QTest::addColumn<std::string>("file");
     QTest::newRow("OK") << "1700"
-                        << "1700 | 1710 (bold)"
+                        << QStringList({"1500 | 1510", "1600 | 1610", "1700 | 1710 (bold)"}) << 2
                         << "alpha | 30 G in 3 ranges | 20 G in 2 ranges (bold)"
                         << std::string(kAlphaQueue) + "pmin=1700000000000\npmax=1710000000000\n";
-    QTest::newRow("Cancel") << QString() << "0 | 0 (bold)"
-                            << "alpha | 20 G in 3 ranges | 20 G in 2 ranges (bold)"
+    QTest::newRow("Cancel") << QString() << QStringList({"1500 | 1510", "1600 | 1610"}) << -1
+                            << "alpha | 20 G in 2 ranges | 20 G in 2 ranges"
                             << std::string(kAlphaQueue);
   }
-  void newAppendsARangeThatCancelLeavesAtZero() {
+  void newAddsARangeOnlyWithOk() {
     QFETCH(QString, from);
-    QFETCH(QString, row);
+    QFETCH(QStringList, rows);
+    QFETCH(int, selected);
     QFETCH(QString, machine);
     QFETCH(std::string, file);
     RangesFarm ranges;
@@ -310,17 +328,93 @@ class RangesDialogTest : public QObject {
       ClickRow(dialog, "machineList", 0);
       EnterNextRange(entry, from, "1710");
       Click(dialog, "newButton");
-      QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1500 | 1510", "1600 | 1610", row}));
-      QCOMPARE(SelectedRow(dialog, "rangeList"), 2);
+      QCOMPARE(Rows(dialog, "rangeList"), rows);
+      QCOMPARE(SelectedRow(dialog, "rangeList"), selected);
       QCOMPARE(Rows(dialog, "machineList")[0], machine);
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QCOMPARE(entry.shownFrom, QString("0"));
     QCOMPARE(entry.shownTo, QString("0"));
     QCOMPARE(ranges.queue("alpha"), file);
-    // The range left at (0, 0) is gone from memory as well as from the file.
-    QCOMPARE(open.session.model().Machines[0].QueuedRanges.size(),
-             from.isNull() ? size_t{2} : size_t{3});
+    QCOMPARE(open.session.model().Machines[0].QueuedRanges.size(), size_t(rows.size()));
+  }
+
+  // The stand-in client takes alpha's first range while the dialog is
+  // open: "In the file" follows, and OK applies the edit to what is left.
+  void rangeTakenWhileOpenIsNotWrittenBack() {
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    RangeEntry entry;
+    runRanges(open, [&](QDialog& dialog) {
+      ClickRow(dialog, "machineList", 0);
+      const Result<std::optional<Range>> taken = TakeQueuedRange(ranges.queuePath("alpha"));
+      QVERIFY(taken && taken.value());
+      QTRY_COMPARE_WITH_TIMEOUT(Rows(dialog, "machineList")[0],
+                                QString("alpha | 20 G in 2 ranges | 10 G in 1 range"), 10000);
+      QCOMPARE(Rows(dialog, "rangeList"),
+               QStringList({"1500 | 1510 [alpha has begun this range since this dialog opened: "
+                            "OK leaves it out.]",
+                            "1600 | 1610"}));
+      EnterNextRange(entry, "1700", "1710");
+      Click(dialog, "newButton");
+      ClickAndWait(dialog, "okButton");
+    });
+    QVERIFY(prompter_.shown().empty());
+    QCOMPARE(ranges.queue("alpha"),
+             "pmin=1600000000000\npmax=1610000000000\npmin=1700000000000\npmax=1710000000000\n");
+    const Result<std::optional<Range>> next = TakeQueuedRange(ranges.queuePath("alpha"));
+    QVERIFY(next);
+    QCOMPARE(next.value(), std::optional(Range{1600000000000, 1610000000000}));
+  }
+
+  // The user widens alpha's first range and adds one; its client begins
+  // the first meanwhile. OK names it before anything is written.
+  void editedRangeTheClientBeganIsNamedFirst_data() {
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<std::string>("file");
+    const std::string left = "pmin=1600000000000\npmax=1610000000000\n";
+    QTest::newRow("go on") << QMessageBox::Ok << left + "pmin=1700000000000\npmax=1710000000000\n";
+    QTest::newRow("cancel") << QMessageBox::Cancel << left;
+  }
+  void editedRangeTheClientBeganIsNamedFirst() {
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(std::string, file);
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    RangeEntry widened, added;
+    bool stayedOpen = false;
+    QStringList machineRows, rangeRows;
+    runRanges(open, [&](QDialog& dialog) {
+      ClickRow(dialog, "machineList", 0);
+      ClickRow(dialog, "rangeList", 0);
+      EnterNextRange(widened, "1500", "1520");
+      Click(dialog, "editButton");
+      EnterNextRange(added, "1700", "1710");
+      Click(dialog, "newButton");
+      QVERIFY(TakeQueuedRange(ranges.queuePath("alpha")));
+      prompter_.setNextAnswer(answer);
+      ClickAndWait(dialog, "okButton");
+      stayedOpen = dialog.isVisible();
+      machineRows = Rows(dialog, "machineList");
+      rangeRows = Rows(dialog, "rangeList");
+    });
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    const ScriptedPrompter::Shown& box = prompter_.shown()[0];
+    QCOMPARE(box.caption, QString("quillstrand"));
+    QCOMPARE(box.text.split('\n').first(),
+             QString("alpha has begun 1500–1520 since this dialog opened; it was left out."));
+    QCOMPARE(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(ranges.queue("alpha"), file);
+    QCOMPARE(stayedOpen, answer == QMessageBox::Cancel);
+    if (!stayedOpen) return;
+    QCOMPARE(machineRows[0], QString("alpha | 40 G in 3 ranges | 10 G in 1 range (bold)"));
+    QCOMPARE(rangeRows, QStringList({"1500 | 1520 (bold) [alpha has begun this range since this "
+                                     "dialog opened: OK leaves it out.]",
+                                     "1600 | 1610", "1700 | 1710 (bold)"}));
   }
 
   void deleteKeepsTheRowsMatchedToTheQueue() {
@@ -337,7 +431,7 @@ class RangesDialogTest : public QObject {
       ClickRow(dialog, "rangeList", 1);
       EnterNextRange(entry, QString(), QString());
       Click(dialog, "editButton");
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QCOMPARE(entry.shownFrom, QString("1700"));
     QVERIFY(prompter_.shown().empty());
@@ -386,14 +480,14 @@ class RangesDialogTest : public QObject {
       ClickRow(dialog, "machineList", 1);
       prompter_.setNextAnswer(QMessageBox::Ok);
       prompter_.setNextAnswer(answer);
-      Click(dialog, "equalizeButton");
+      ClickAndWait(dialog, "equalizeButton");
       machineRows = Rows(dialog, "machineList");
-      if (!equalized) return Click(dialog, "okButton");
+      if (!equalized) return ClickAndWait(dialog, "okButton");
       QCOMPARE(SelectedRow(dialog, "machineList"), 0);
       QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(List(dialog, "machineList")));
       QCOMPARE(QueueLabel(dialog), QString("Queued ranges for alpha"));
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1000 | 1050 (bold)"}));
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QStringList shown;
     for (const ScriptedPrompter::Shown& box : prompter_.shown()) shown << box.text;
@@ -434,9 +528,9 @@ class RangesDialogTest : public QObject {
     QStringList machineRows;
     runRanges(open, [&](QDialog& dialog) {
       prompter_.setNextAnswer(QMessageBox::Ok);
-      Click(dialog, "equalizeButton");
+      ClickAndWait(dialog, "equalizeButton");
       machineRows = Rows(dialog, "machineList");
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QCOMPARE(static_cast<int>(prompter_.shown().size()), 1);
     const QString told = prompter_.shown()[0].text;
@@ -450,6 +544,81 @@ class RangesDialogTest : public QObject {
     QCOMPARE(ranges.queue("alpha"),
              "pmin=1000000000000\npmax=1100000000000\npmin=1200000000000\npmax=1210000000000\n");
     QCOMPARE(ranges.queue("beta"), "");
+  }
+
+  // Equalize hands out what the files hold when it is pressed: a range the
+  // client has taken since the dialog opened is not handed out again.
+  void equalizeLeavesWhatAClientTookMeanwhile() {
+    RangesFarm ranges(
+        "pmin=1000000000000\npmax=1100000000000\npmin=1200000000000\npmax=1300000000000\n");
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    runRanges(open, [&](QDialog& dialog) {
+      QVERIFY(TakeQueuedRange(ranges.queuePath("alpha")));
+      ClickAndWait(dialog, "equalizeButton");
+      QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1200 | 1250 (bold)"}));
+      ClickAndWait(dialog, "okButton");
+    });
+    QStringList shown;
+    for (const ScriptedPrompter::Shown& box : prompter_.shown()) shown << box.text;
+    QCOMPARE(shown, QStringList({"Everything should be done in about 5d 18h 53m."}));
+    QCOMPARE(ranges.queue("alpha"), "pmin=1200000000000\npmax=1250000000000\n");
+    QCOMPARE(ranges.queue("beta"), "pmin=1250000000000\npmax=1300000000000\n");
+  }
+
+  // The dialog opens before the files are read: "reading…" until they
+  // are, and no queue to edit before.
+  void opensAtOnceAndReadsTheFilesInTheBackground() {
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+
+    CNextrangesDlg dialog(open.session, prompter_, &open.window);
+    // Nothing has run on this thread since it was made: no reading is in.
+    QCOMPARE(Rows(dialog, "machineList"),
+             QStringList({"alpha |  | reading…", "beta |  | reading…", "web |  | no file"}));
+    List(dialog, "machineList")->setCurrentItem(List(dialog, "machineList")->topLevelItem(0));
+    dialog.findChild<QPushButton*>("newButton")->click();
+    QCOMPARE(prompter_.shown().size(), size_t{1});
+    QCOMPARE(prompter_.shown()[0].text,
+             QString("The queued ranges of alpha are still being read."));
+    QTRY_COMPARE(Rows(dialog, "machineList"),
+                 QStringList({"alpha | 20 G in 2 ranges | 20 G in 2 ranges", "beta | empty | empty",
+                              "web | empty | no file"}));
+    QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1500 | 1510", "1600 | 1610"}));
+  }
+
+  // The write waits for the queue files' lock, as it would for a share
+  // that hangs: the window goes on meanwhile, the dialog cannot be left
+  // with the write half done, and it closes once the files are written.
+  void okWaitsForTheWriteWithoutHoldingTheWindow() {
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+    Result<FileLock> lock = FileLock::Acquire(QueueIntentPath(ranges.settingsPath), 0ms);
+    QVERIFY(lock);
+    std::optional<FileLock> held(std::move(lock.value()));
+
+    bool waiting = false;
+    bool stayedAfterCancel = false;
+    runRanges(open, [&](QDialog& dialog) {
+      ClickRow(dialog, "machineList", 0);
+      ClickRow(dialog, "rangeList", 0);
+      Click(dialog, "deleteButton");
+      Click(dialog, "okButton");
+      QTest::qWait(200);
+      waiting = dialog.isVisible() && !dialog.findChild<QPushButton*>("okButton")->isEnabled() &&
+                ranges.queue("alpha") == kAlphaQueue;
+      dialog.reject();
+      stayedAfterCancel = dialog.isVisible();
+      held.reset();
+      QTRY_VERIFY(!dialog.isVisible());
+    });
+    QVERIFY(waiting);
+    QVERIFY(stayedAfterCancel);
+    QVERIFY(prompter_.shown().empty());
+    QCOMPARE(ranges.queue("alpha"), "pmin=1600000000000\npmax=1610000000000\n");
   }
 
   // What the file holds when the dialog opens; anything else was never
@@ -483,9 +652,10 @@ class RangesDialogTest : public QObject {
     });
   }
 
-  // A queue left alone is not written: a machine whose folder is missing
-  // has nothing to lose, and a file kept by hand stays as it is.
-  void okWritesOnlyTheEditedQueuesAndTheWindowRefreshes() {
+  // Only the queues edited are written. A machine whose folder is missing
+  // has nothing to lose when its queue was left alone: its file cannot be
+  // written, and need not be.
+  void okWritesTheEditedQueuesAndTheWindowRefreshes() {
     const std::string byHand = "# by hand\r\npmin=1500000000000\r\npmax=1510000000000\r\n";
     RangesFarm ranges(byHand);
     const std::string offline = ranges.farm.dir().file("offline");
@@ -500,7 +670,7 @@ class RangesDialogTest : public QObject {
       ClickRow(dialog, "machineList", 1);
       EnterNextRange(entry, "1700", "1710");
       Click(dialog, "newButton");
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QCOMPARE(ranges.queue("alpha"), byHand);
     QCOMPARE(ranges.queue("beta"), "pmin=1700000000000\npmax=1710000000000\n");
@@ -511,8 +681,9 @@ class RangesDialogTest : public QObject {
   }
 
   // A queue file under a regular file cannot be written: the dialog says
-  // so, writes no queue, keeps its edits and writes them on the next OK.
-  void okThatCannotWriteAFileNamesItWritesNothingAndStaysOpen() {
+  // so, writes none of the others, keeps its edits and writes them all on
+  // the next OK.
+  void okThatCannotWriteAFileNamesItAndStaysOpen() {
     RangesFarm ranges;
     const std::string blocker = ranges.farm.dir().write("gamma", "not a folder");
     ranges.farm.addRemote("gamma", blocker + "/QsvStatus.dat", blocker + "/fact.txt");
@@ -529,19 +700,19 @@ class RangesDialogTest : public QObject {
       ClickRow(dialog, "machineList", 3);
       EnterNextRange(entry, "1700", "1710");
       Click(dialog, "newButton");
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
       QVERIFY(dialog.isVisible());
       QCOMPARE(
           Rows(dialog, "machineList"),
           QStringList({"alpha | 10 G in 1 range | 20 G in 2 ranges (bold)", "beta | empty | empty",
                        "web | empty | no file", "gamma | 10 G in 1 range | empty (bold)"}));
-      QCOMPARE(ranges.queue("alpha"), std::string(kAlphaQueue));
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1700 | 1710 (bold)"}));
+      QCOMPARE(ranges.queue("alpha"), std::string(kAlphaQueue));
       QCOMPARE(refreshes.count(), 0);
 
       std::filesystem::remove(blocker);
       std::filesystem::create_directory(blocker);
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
       QVERIFY(!dialog.isVisible());
     });
     QCOMPARE(prompter_.shown().size(), size_t{1});
@@ -550,7 +721,6 @@ class RangesDialogTest : public QObject {
     QVERIFY2(box.text.contains(QString::fromStdString(blocker + "/nextrange.txt")),
              qPrintable(box.text));
     QVERIFY2(box.text.contains("Not a directory"), qPrintable(box.text));
-    QVERIFY2(!box.text.contains("alpha"), qPrintable(box.text));
     QCOMPARE(ranges.queue("alpha"), "pmin=1600000000000\npmax=1610000000000\n");
     QCOMPARE(ReadFile(blocker + "/nextrange.txt"), "pmin=1700000000000\npmax=1710000000000\n");
     QCOMPARE(refreshes.count(), 1);
@@ -581,12 +751,12 @@ class RangesDialogTest : public QObject {
       QVERIFY(open.session.refresh());
       QTest::qWait(50);
       QCOMPARE(refreshes.count(), 0);
-      QVERIFY(open.session.runner().idle());
+      QTRY_VERIFY(open.session.runner().idle());
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1600 | 1610"}));
       ClickRow(dialog, "rangeList", 0);
       EnterNextRange(entry, "1800", "1810");
       Click(dialog, "editButton");
-      Click(dialog, closeWith.constData());
+      ClickAndWait(dialog, closeWith.constData());
     });
     QCOMPARE(entry.shownFrom, QString("1600"));
     QCOMPARE(refreshes.count(), 1);
@@ -616,7 +786,7 @@ class RangesDialogTest : public QObject {
       QTest::qWait(20);
       QCOMPARE(refreshed.count(), 0);
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1600 | 1610"}));
-      Click(dialog, "okButton");
+      ClickAndWait(dialog, "okButton");
     });
     QTRY_VERIFY(refreshed.count() >= 1);
     QVERIFY(open.settle());
@@ -647,8 +817,16 @@ class RangesDialogTest : public QObject {
 
  private:
   // Opens the Manage ranges dialog with the window's Ranges button and runs
-  // `steps` in it.
+  // `steps` in it once it has read the queue files.
   void runRanges(OpenWindow& open, std::function<void(QDialog&)> steps) {
+    openRanges(open, [steps = std::move(steps)](QDialog& dialog) {
+      QTRY_VERIFY(!ShowsReading(dialog));
+      steps(dialog);
+    });
+  }
+
+  // Runs `steps` in the Manage ranges dialog as soon as it opens.
+  void openRanges(OpenWindow& open, std::function<void(QDialog&)> steps) {
     WhenNextDialogOpens(std::move(steps));
     QTest::mouseClick(open.find<QPushButton>("rangesButton"), Qt::LeftButton);
   }
