@@ -5,9 +5,9 @@
 #include <random>
 
 #include "ReadingPrinters.h"
-#include "farm/ReadStatusFile.h"
 #include "monitor/StatusFile.h"
 #include "support/FakeFetcher.h"
+#include "support/ReadStatusFile.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -7,13 +7,13 @@
 #include <numeric>
 #include <sstream>
 
-#include "farm/ReadStatusFile.h"
 #include "farm/Refresh.h"
 #include "location/CurlFetcher.h"
 #include "monitor/MachineRow.h"
 #include "monitor/StatusFile.h"
 #include "ranges/QueueFile.h"
 #include "support/HttpTestServer.h"
+#include "support/ReadStatusFile.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "farm/ReadStatusFile.h"
+#include "support/ReadStatusFile.h"
 
 #include "monitor/FactorFile.h"
 #include "monitor/StatusFile.h"
