@@ -1,12 +1,11 @@
 #include "farm/Refresh.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 
+#include "location/JobQueue.h"
 #include "location/RunOnThreads.h"
 #include "model/Files.h"
 #include "monitor/FactorFile.h"
@@ -27,22 +26,29 @@ class RefreshBusyGuard {
   Model& model_;
 };
 
+// The files a refresh reads of each machine.
+enum class MachineFile { Status, Queue, Factors };
+constexpr std::array kMachineFiles{MachineFile::Status, MachineFile::Queue, MachineFile::Factors};
+
 // One machine's files while they are being read, each on its own so that a
 // host that does not answer costs one timeout, not one per file. Whichever
 // file arrives last scans the factor file for the range the status file
 // gives.
 class MachineBeingRead {
  public:
-  static constexpr size_t kFiles = 3;
-
-  // Reads file `file` (status, queue, factors); true when it was the last.
-  bool Read(const MachineLocations& machine, size_t file, const Fetcher& fetcher) {
-    if (file == 0)
-      status_ = ReadStatusReading(machine.Status, machine.SpeedAvgIntervals, fetcher);
-    else if (file == 1)
-      queue_ = machine.Queue ? ReadWholeFile(*machine.Queue) : std::string();
-    else
-      factors_ = FactorSource::Open(machine.Factors, fetcher);
+  // Reads one of the files; true when it was the last.
+  bool Read(const MachineLocations& machine, MachineFile file, const Fetcher& fetcher) {
+    switch (file) {
+      case MachineFile::Status:
+        status_ = ReadStatusReading(machine.Status, machine.SpeedAvgIntervals, fetcher);
+        break;
+      case MachineFile::Queue:
+        queue_ = machine.Queue ? ReadWholeFile(*machine.Queue) : std::string();
+        break;
+      case MachineFile::Factors:
+        factors_ = FactorSource::Open(machine.Factors, fetcher);
+        break;
+    }
     // The decrement orders the other threads' writes before the last one.
     return --unread_ == 0;
   }
@@ -58,7 +64,7 @@ class MachineBeingRead {
   std::optional<Result<StatusReading>> status_;
   std::optional<Result<std::string>> queue_;
   std::optional<Result<FactorSource>> factors_;
-  std::atomic<size_t> unread_{kFiles};
+  std::atomic<size_t> unread_{kMachineFiles.size()};
 };
 
 // Hands over an answer fetched in a batch, so that a file fetched there is
@@ -72,55 +78,17 @@ class FetchedAnswer : public Fetcher {
   mutable LocationText answer_;
 };
 
-// The reading threads' work: what is known at the start, and what comes
-// in while they run, until the queue is closed.
-class JobQueue {
- public:
-  using Job = std::function<void()>;
-
-  void Push(Job job) {
-    {
-      const std::lock_guard lock(mutex_);
-      jobs_.push_back(std::move(job));
-    }
-    ready_.notify_one();
-  }
-
-  void Close() {
-    {
-      const std::lock_guard lock(mutex_);
-      closed_ = true;
-    }
-    ready_.notify_all();
-  }
-
-  // Waits for the next job; none once the queue is closed and empty.
-  std::optional<Job> Pop() {
-    std::unique_lock lock(mutex_);
-    ready_.wait(lock, [this] { return closed_ || !jobs_.empty(); });
-    if (jobs_.empty()) return std::nullopt;
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
-    return job;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<Job> jobs_;
-  bool closed_ = false;
-};
-
 struct FileOfMachine {
   size_t machine;
-  size_t file;  // as MachineBeingRead numbers them
+  MachineFile file;
 };
 
 // The URL of a machine's file when it is fetched over http; the queue file
 // never is.
-const std::string* HttpLocation(const MachineLocations& machine, size_t file) {
-  const std::string& location = file == 0 ? machine.Status : machine.Factors;
-  return file != 1 && IsHttpLocation(location) ? &location : nullptr;
+const std::string* HttpLocation(const MachineLocations& machine, MachineFile file) {
+  if (file == MachineFile::Queue) return nullptr;
+  const std::string& location = file == MachineFile::Status ? machine.Status : machine.Factors;
+  return IsHttpLocation(location) ? &location : nullptr;
 }
 
 // A machine's factor counts belong to its row and are shown at once; its
@@ -183,7 +151,7 @@ void ReadMachineFiles(const std::vector<MachineLocations>& locations, const Fetc
   std::vector<FileOfMachine> fetched, local;
   std::vector<std::string> urls;
   for (size_t i = 0; i < locations.size(); ++i) {
-    for (size_t file = 0; file < MachineBeingRead::kFiles; ++file) {
+    for (const MachineFile file : kMachineFiles) {
       if (const std::string* url = HttpLocation(locations[i], file)) {
         fetched.push_back({i, file});
         urls.push_back(*url);
