@@ -1,20 +1,15 @@
 # Checks that every file under SOURCE_DIR/src includes only headers of its
-# own folder or of the folders below it. Run as
+# own folder or of the folders beneath it in the table of cmake/Layers.cmake.
+# Run as
 #   cmake -DSOURCE_DIR=<dir> -P CheckLayers.cmake
 # It fails, naming each wrong-way include, when one is found.
 
 cmake_minimum_required(VERSION 3.25)
 
-# Each folder, and the folders its files may include, itself among them.
-set(allowed_model    model)
-set(allowed_location model location)
-set(allowed_monitor  model location monitor)
-set(allowed_ranges   model location monitor ranges)
-set(allowed_submit   model location monitor ranges submit)
-set(allowed_farm     model location monitor ranges submit farm)
-set(allowed_session  model location monitor ranges submit farm session)
-set(allowed_ui       model location monitor ranges submit farm session ui)
-set(allowed_cli      model location monitor ranges submit farm cli)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/Layers.cmake)
+foreach(layer IN LISTS quillstrand_layers)
+  quillstrand_layers_seen(${layer} allowed_${layer})
+endforeach()
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}/src"
      "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
@@ -35,7 +30,7 @@ foreach(source IN LISTS sources)
 endforeach()
 
 if(wrong)
-  message(FATAL_ERROR "Includes that point up the layers:${wrong}")
+  message(FATAL_ERROR "Includes that the layers do not allow:${wrong}")
 endif()
 list(LENGTH sources count)
 message(STATUS "${count} files include only their own layer or those below it")
