@@ -85,6 +85,8 @@ class CQuillstrandDlg : public QDialog {
   void factorsChanged();
   void showFactors();
   void selectionChanged(const QItemSelection& selected);
+  // Marks the session's selected machine in the list, or none.
+  void showSelection();
   void submitNewFactors();
   void showSubmissionAnswer();
   void showActivity();
