@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -397,6 +398,11 @@ void CQuillstrandDlg::changeEvent(QEvent* event) {
       windowTitle().startsWith(kWarnedPrefix))
     setWindowTitle(windowTitle().mid(kWarnedPrefix.size()));
   QDialog::changeEvent(event);
+}
+
+void CQuillstrandDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel)) return;
+  QDialog::keyPressEvent(event);
 }
 
 void CQuillstrandDlg::factorsChanged() {
