@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -94,6 +95,26 @@ class SelectionTest : public QObject {
     QCOMPARE(machines[2].LastOldFactor, found);
   }
 
+  // While a refresh is under way, the machines read before the selected
+  // one must not take the panes back to every machine's factors.
+  void refreshUnderWayLeavesTheSelectionOnDisplay() {
+    auto fetcher = std::make_shared<GateFetcher>();
+    TestFarm farm;
+    AddHttpMachines(farm, *fetcher);
+    OpenWindow open(farm.writeSettings(), prompter_, fetcher);
+    QVERIFY(open.settle());
+    QVERIFY(open.clickMachine(1));
+    fetcher->holdNext("http://m1/QsvStatus.dat");
+    QVERIFY(open.session.refresh());
+    QTRY_VERIFY(!open.session.machineRow(0).waiting);
+    QCoreApplication::processEvents();
+    QVERIFY(open.session.refreshing());
+    QCOMPARE(open.paneText("newFactorsPane"), QString::fromStdString(FactorLines({101})));
+    QCOMPARE(open.session.newFactorsScope(), QString("m1: 1 new factor"));
+    fetcher->release();
+    QVERIFY(open.settle());
+  }
+
   // What the actions act on, as their questions and the buttons' tooltips
   // name it: the selected machine's new factors, or every machine's.
   void actionsNameTheirScope_data() {
@@ -139,12 +160,7 @@ class SelectionTest : public QObject {
     QFETCH(bool, refreshFirst);
     auto fetcher = std::make_shared<GateFetcher>();
     TestFarm farm;
-    for (const uint64_t machine : {0, 1}) {
-      const std::string name = "m" + std::to_string(machine);
-      const std::string base = "http://" + name + "/";
-      fetcher->serve(base + "fact.txt", FactorLines({100 + machine}));
-      farm.addRemote(name, base + "QsvStatus.dat", base + "fact.txt");
-    }
+    AddHttpMachines(farm, *fetcher);
     OpenWindow open(farm.writeSettings(), prompter_, fetcher);
     QVERIFY(open.settle());
     fetcher->holdNext("http://m0/fact.txt");
@@ -162,6 +178,16 @@ class SelectionTest : public QObject {
   }
 
  private:
+  // Machines m0 and m1 read over http, with factor 100 and 101 each.
+  static void AddHttpMachines(TestFarm& farm, GateFetcher& fetcher) {
+    for (const uint64_t machine : {0, 1}) {
+      const std::string name = "m" + std::to_string(machine);
+      const std::string base = "http://" + name + "/";
+      fetcher.serve(base + "fact.txt", FactorLines({100 + machine}));
+      farm.addRemote(name, base + "QsvStatus.dat", base + "fact.txt");
+    }
+  }
+
   static QList<int> selectedRows(const OpenWindow& open) {
     QList<int> rows;
     for (const QModelIndex& index :
