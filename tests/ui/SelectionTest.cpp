@@ -95,6 +95,30 @@ class SelectionTest : public QObject {
     QCOMPARE(machines[2].LastOldFactor, found);
   }
 
+  // A new table keeps the selected machine marked where it is now, and its
+  // factors on display after the refresh; without it, nothing is selected.
+  void newTableKeepsTheSelectionOfAMachineStillThere_data() {
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("gamma moves up") << true;
+    QTest::newRow("gamma removed") << false;
+  }
+  void newTableKeepsTheSelectionOfAMachineStillThere() {
+    QFETCH(bool, kept);
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    QVERIFY(open.clickMachine(2));
+    const MachineTable& machines = open.session.model().Machines;
+    const MachineTable table{machines[kept ? 1 : 0], machines[kept ? 2 : 1]};
+    QVERIFY(open.session.replaceFarm(open.session.model().Options, table));
+    QVERIFY(open.session.refresh());
+    QVERIFY(open.settle());
+    QCOMPARE(selectedRows(open), kept ? QList<int>{1} : QList<int>{});
+    QCOMPARE(open.newFactorsLabel(), QString(kept ? "New factors: 3" : "New factors: 2"));
+    QCOMPARE(open.session.newFactorsScope(),
+             QString(kept ? "gamma: 3 new factors" : "All 2 machines: 2 new factors"));
+  }
+
   // While a refresh is under way, the machines read before the selected
   // one must not take the panes back to every machine's factors.
   void refreshUnderWayLeavesTheSelectionOnDisplay() {
