@@ -65,6 +65,23 @@ SpeedChartData ChartOf(QString machine, const std::string& statusPath,
   return chart;
 }
 
+// Where `machine` is in `table`: at `index` while it is there still, else
+// where it moved to; none once it was removed. A machine is its two files:
+// one renamed is still the same client.
+std::optional<size_t> PlaceIn(const MachineTable& table, const Machine& machine, size_t index) {
+  const auto same = [&](const Machine& other) {
+    return other.FactorPath == machine.FactorPath && other.StatusPath == machine.StatusPath;
+  };
+  if (index < table.size() && same(table[index])) return index;
+  const auto found = std::find_if(table.begin(), table.end(), same);
+  if (found == table.end()) return std::nullopt;
+  return static_cast<size_t>(found - table.begin());
+}
+
+QString NewFactorsCount(int count) {
+  return count == 1 ? QStringLiteral("1 new factor") : QString("%1 new factors").arg(count);
+}
+
 std::vector<std::string> StatusPaths(const MachineTable& machines) {
   std::vector<std::string> paths;
   paths.reserve(machines.size());
@@ -123,6 +140,8 @@ struct FarmSession::RunningSubmission {
   std::optional<SubmissionOutcome> outcome;
   // The settings file's submission turn, held until the marking is done.
   std::optional<FileLock> turn;
+  // Whose factors were posted, for the question whether to mark them.
+  QString scope;
 };
 
 FarmSession::FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
@@ -208,7 +227,8 @@ bool FarmSession::startRefresh() {
   if (!request) return false;
   refresh_ = std::make_unique<RunningRefresh>(model_, std::move(*request));
   const uint64_t id = refresh_->id = ++refreshes_;
-  ++views_;
+  // A selected machine's factors stay on display; they are read again at the end.
+  if (selected()) refresh_->applier.ReleaseFactors();
   if (readTable_ != model_.TableRevision || everRead_.size() != model_.Machines.size()) {
     readTable_ = model_.TableRevision;
     everRead_.assign(model_.Machines.size(), false);
@@ -251,24 +271,48 @@ void FarmSession::endRefresh(uint64_t id) {
   refresh_.reset();
   emit activityChanged();
   emit refreshed();
-  readChart();
+  readSelection();
   // The table was replaced while its old machines were read: read the new.
   if (stale) refresh();
 }
 
 void FarmSession::selectMachine(int row) {
   if (row < 0 || static_cast<size_t>(row) >= model_.Machines.size()) return;
-  const uint64_t selection = ++views_;
+  selected_ = static_cast<size_t>(row);
+  selectedTable_ = model_.TableRevision;
   if (refresh_) refresh_->applier.ReleaseFactors();
-  // Only the latest selection's read is worth finishing.
+  readSelection();
+}
+
+std::optional<size_t> FarmSession::selected() const {
+  if (selectedTable_ != model_.TableRevision) return std::nullopt;
+  return selected_;
+}
+
+std::optional<int> FarmSession::selectedMachine() const {
+  if (const std::optional<size_t> index = selected()) return static_cast<int>(*index);
+  return std::nullopt;
+}
+
+QString FarmSession::newFactorsScope() const {
+  const QString factors = NewFactorsCount(model_.NewFactorCount);
+  // One machine's factors are all the farm's when it is the only one.
+  const std::optional<size_t> machine =
+      model_.Machines.size() == 1 ? std::optional<size_t>(0) : shownMachine_;
+  if (machine) return Text(model_.Machines[*machine].Name) + ": " + factors;
+  return QString("All %1 machines: %2").arg(model_.Machines.size()).arg(factors);
+}
+
+void FarmSession::readSelection() {
+  const std::optional<size_t> machine = selected();
+  if (!machine) return;
+  const uint64_t selection = ++selectionReads_;
+  // Only the latest read is worth finishing.
   selectionStop_.request_stop();
   selectionStop_ = std::stop_source();
-  const size_t index = static_cast<size_t>(row);
-  chartRow_ = index;
-  chartTable_ = model_.TableRevision;
   runner_.run(
-      [this, selection, table = model_.TableRevision, index,
-       path = model_.Machines[index].FactorPath, chart = nextChartRead(),
+      [this, selection, table = model_.TableRevision, index = *machine,
+       path = model_.Machines[*machine].FactorPath, chart = nextChartRead(),
        fetcher = fetcher_](const BackgroundRunner::Job& job) {
         // A newer selection stops this read, even one waiting on a host.
         const StoppableFetcher stoppable(*fetcher, job.stopToken());
@@ -295,17 +339,17 @@ std::optional<FarmSession::ChartRequest> FarmSession::nextChartRead() {
   chartStop_ = std::stop_source();
   const uint64_t read = ++chartReads_;
   chartStale_ = !chartShown_;
-  if (!chartShown_ || !chartRow_) return std::nullopt;
-  const Machine& machine = model_.Machines[*chartRow_];
-  return ChartRequest{read, chartTable_, Text(machine.Name), machine.StatusPath};
+  if (!chartShown_ || !selected()) return std::nullopt;
+  const Machine& machine = model_.Machines[*selected()];
+  return ChartRequest{read, model_.TableRevision, Text(machine.Name), machine.StatusPath};
 }
 
 void FarmSession::readChart() {
-  if (!chartRow_ || chartTable_ != model_.TableRevision) return;
+  if (!selected()) return;
   const std::optional<ChartRequest> chart = nextChartRead();
   if (!chart) return;
   runner_.run(
-      [this, request = *chart, factorPath = model_.Machines[*chartRow_].FactorPath,
+      [this, request = *chart, factorPath = model_.Machines[*selected()].FactorPath,
        fetcher = fetcher_](const BackgroundRunner::Job& job) {
         const StoppableFetcher stoppable(*fetcher, job.stopToken());
         ReadChart(this, job, request, OpenLocation(factorPath, stoppable), stoppable);
@@ -334,8 +378,9 @@ void FarmSession::applyChart(uint64_t read, uint64_t table, SpeedChartData data)
 
 void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
                                  const LocationText& factorFile) {
-  if (selection != views_ || table != model_.TableRevision) return;
+  if (selection != selectionReads_ || table != model_.TableRevision) return;
   ShowMachineFactorsFrom(model_, row, factorFile);
+  shownMachine_ = row;
   emit factorsChanged();
 }
 
@@ -360,7 +405,8 @@ std::optional<SubmitMessage> FarmSession::submit(bool manual) {
     emit submissionEnded();
     return start.Message;
   }
-  submission_ = std::make_unique<RunningSubmission>(RunningSubmission{*start.Snapshot, {}, {}});
+  submission_ = std::make_unique<RunningSubmission>(
+      RunningSubmission{*start.Snapshot, {}, {}, newFactorsScope()});
   emit activityChanged();
   runner_.run([this, snapshot = std::make_shared<const SubmissionSnapshot>(*start.Snapshot),
                limits = submitLimits_, path = settingsPath_](const BackgroundRunner::Job& job) {
@@ -385,7 +431,11 @@ std::optional<SubmitMessage> FarmSession::submit(bool manual) {
 
 std::optional<SubmitMessage> FarmSession::outcomeMessage() const {
   if (!submission_ || !submission_->outcome) return std::nullopt;
-  return OutcomeMessage(submission_->snapshot, *submission_->outcome);
+  std::optional<SubmitMessage> message =
+      OutcomeMessage(submission_->snapshot, *submission_->outcome);
+  // The question names what it is about.
+  if (message && message->YesNo) message->Text += "\r\n\r\n" + submission_->scope.toStdString();
+  return message;
 }
 
 void FarmSession::finishSubmission(bool agreed) {
@@ -412,13 +462,17 @@ Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
 }
 
 void FarmSession::putFarm(Settings options, MachineTable machines) {
+  // The selected machine stays selected while the new table holds it.
+  const std::optional<size_t> kept =
+      selected() ? PlaceIn(machines, model_.Machines[*selected()], *selected()) : std::nullopt;
   model_.Options = std::move(options);
   ReplaceMachines(model_, std::move(machines));
   model_.NewFactorsText.clear();
   model_.AllFactorsText.clear();
   model_.NewFactorCount = 0;
-  // No machine of the new table has been chosen yet.
-  chartRow_.reset();
+  selected_ = kept;
+  selectedTable_ = model_.TableRevision;
+  shownMachine_.reset();
   ++chartReads_;
   chartStale_ = false;
   chart_ = {};

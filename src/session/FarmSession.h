@@ -62,13 +62,20 @@ class FarmSession : public QObject {
   // submission runs it is dropped, and this gives false.
   bool refresh();
 
-  // Narrows the factors on display to the machine at `row` once its factor
-  // file has been read; dropped if a refresh or another selection comes
-  // first, or the table changes meanwhile.
+  // Selects the machine at `row`: the factors on display narrow to it once
+  // its factor file has been read, and stay its own through every refresh,
+  // each of which reads that file again when it ends. A read is dropped if
+  // another selection comes first or the table changes meanwhile. The
+  // selection lasts until a new table no longer holds the machine.
   void selectMachine(int row);
+  // The selected machine's row, if one is selected.
+  std::optional<int> selectedMachine() const;
+  // Whose new factors are on display, and how many, for what acts on them:
+  // "NAME: N new factors", or "All M machines: N new factors".
+  QString newFactorsScope() const;
 
-  // The speed chart follows the machine selected last. It is read only
-  // while the window shows it: with the selection's factor file, after each
+  // The speed chart follows the selected machine. It is read only while
+  // the window shows it: with the selection's factor file, after each
   // refresh, and when it comes into view with something newer to show.
   void setChartShown(bool shown);
   const SpeedChartData& chart() const { return chart_; }
@@ -199,6 +206,9 @@ class FarmSession : public QObject {
   void adoptSettings(Model written);
   void applyMachine(uint64_t id, size_t index, MachineFiles files);
   void endRefresh(uint64_t id);
+  std::optional<size_t> selected() const;
+  // Reads the selected machine's factor file (and its chart) to show them.
+  void readSelection();
   void applySelection(uint64_t selection, uint64_t table, size_t row,
                       const LocationText& factorFile);
   struct ChartRequest {
@@ -240,16 +250,18 @@ class FarmSession : public QObject {
   SubmissionLog log_;
   FormPostLimits submitLimits_;
   uint64_t refreshes_ = 0;
-  // Counts the refreshes and selections asked for, so that a selection's
-  // late result cannot overwrite a newer view.
-  uint64_t views_ = 0;
+  // The selected machine, in the table of revision selectedTable_; the
+  // chart is of it too.
+  std::optional<size_t> selected_;
+  uint64_t selectedTable_ = 0;
+  // Whose factors are on display: a machine's, or with none every machine's.
+  std::optional<size_t> shownMachine_;
+  // Counts the selection's reads, so that a late one cannot overwrite a newer.
+  uint64_t selectionReads_ = 0;
   std::stop_source selectionStop_;
   // Which machines of the table on display have been read at least once.
   uint64_t readTable_ = 0;
   std::vector<bool> everRead_;
-  // The machine the chart is of, in the table of revision chartTable_.
-  std::optional<size_t> chartRow_;
-  uint64_t chartTable_ = 0;
   uint64_t chartReads_ = 0;
   std::stop_source chartStop_;
   bool chartShown_ = false;

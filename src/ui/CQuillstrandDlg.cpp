@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -40,6 +41,9 @@
 namespace {
 
 const QString kMarkAsOldCaption = QStringLiteral("Mark new factors as old");
+const char* const kSubmitButton = "submitButton";
+const char* const kCopyNewButton = "copyNewButton";
+const char* const kMarkAsOldButton = "markAsOldButton";
 const QString kWarnedPrefix = QStringLiteral("(!) ");
 constexpr int kPercentDoneColumn = 5;
 
@@ -161,12 +165,12 @@ QBoxLayout* CQuillstrandDlg::makeButtonRow() {
   };
   const std::array<Button, 7> buttons{{
       {"refreshButton", "&Refresh", "Refresh all machines", [this] { refresh(); }, false},
-      {"submitButton", "&Submit",
+      {kSubmitButton, "&Submit",
        QString("Submit new factors to %1 site").arg(QString::fromLatin1(kProjectAbbreviation)),
        [this] { submitNewFactors(); }, false},
-      {"copyNewButton", "&Copy new", "Copy new factors to clipboard", [this] { copyNewFactors(); },
+      {kCopyNewButton, "&Copy new", "Copy new factors to clipboard", [this] { copyNewFactors(); },
        false},
-      {"markAsOldButton", "&Mark as old", "Mark new factors as old",
+      {kMarkAsOldButton, "&Mark as old", "Mark new factors as old",
        [this] { markNewFactorsAsOld(); }, false},
       {"rangesButton", "Ra&nges", "Manage queued ranges", [this] { manageRanges(); }, true},
       {"optionsButton", "&Options", "Configure options", [this] { editOptions(); }, false},
@@ -306,6 +310,7 @@ void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::tableReplaced, this, [this] {
     machines_->forgetHealth();
     showRefresh();
+    showSelection();
   });
   connect(&session_, &FarmSession::activityChanged, this, &CQuillstrandDlg::showActivity);
   connect(&session_, &FarmSession::problem, this,
@@ -395,13 +400,21 @@ void CQuillstrandDlg::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
 }
 
+void CQuillstrandDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel)) return;
+  QDialog::keyPressEvent(event);
+}
+
 void CQuillstrandDlg::factorsChanged() {
   // During a refresh machines come in one by one; the panes are shown once
-  // for all that came in the same turn of the event loop.
+  // for all that came in the same turn of the event loop, and the summary
+  // follows them as it follows the rows.
   if (!session_.refreshing()) {
     showFactors();
+    showSummary();
     return;
   }
+  if (!summaryTimer_->isActive()) summaryTimer_->start();
   if (std::exchange(factorsPending_, true)) return;
   QTimer::singleShot(0, this, [this] {
     factorsPending_ = false;
@@ -413,13 +426,34 @@ void CQuillstrandDlg::showFactors() {
   allFactors_->showText(&session_.model().AllFactorsText);
   newFactors_->showText(&session_.model().NewFactorsText);
   newFactorsLabel_->setText(QString("New factors: %1").arg(session_.newFactorCount()));
+  // The buttons that act on the new factors say on whose.
+  const QString scope = session_.newFactorsScope();
+  for (const char* name : {kSubmitButton, kCopyNewButton, kMarkAsOldButton}) {
+    auto* button = findChild<QPushButton*>(name);
+    button->setToolTip(button->toolTip().section('\n', 0, 0) + '\n' + scope);
+  }
 }
 
 void CQuillstrandDlg::selectionChanged(const QItemSelection& selected) {
   // A row losing its selection changes nothing: the panes keep showing the
-  // machine last chosen.
-  if (selected.isEmpty()) return;
-  session_.selectMachine(selected.indexes().constFirst().row());
+  // machine last chosen, which the list marks again.
+  if (selected.isEmpty()) {
+    if (session_.selectedMachine()) showSelection();
+    return;
+  }
+  const int row = selected.indexes().constFirst().row();
+  if (session_.selectedMachine() != row) session_.selectMachine(row);
+}
+
+void CQuillstrandDlg::showSelection() {
+  QItemSelectionModel* selection = machineList_->selectionModel();
+  const std::optional<int> row = session_.selectedMachine();
+  if (!row) {
+    selection->clear();
+    return;
+  }
+  selection->select(machines_->index(*row, 0),
+                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void CQuillstrandDlg::showActivity() {
@@ -472,7 +506,8 @@ void CQuillstrandDlg::markNewFactorsAsOld() {
   // that the answer is about.
   const FarmSession::EditLock lock(session_);
   const QMessageBox::StandardButton answer = prompter_.ask(
-      this, kMarkAsOldCaption, "Are you sure you want to mark the new factors as old?",
+      this, kMarkAsOldCaption,
+      "Are you sure you want to mark the new factors as old?\n\n" + session_.newFactorsScope(),
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
   // Marks are merged into the file as it is now: nothing of a hand edit is lost.
   if (answer != QMessageBox::No) reportSaveFailure(session_.markNewFactorsAsOld());

@@ -32,8 +32,9 @@ class QTreeView;
 
 // The main window: seven buttons, the machine list, and the "All factors"
 // and "New factors" panes, showing what the session holds and following it
-// as machines are read; it saves the settings when it is closed, by Escape,
-// the close box or the window manager. Under the list a line sums the farm
+// as machines are read; it saves the settings when it is closed, by the
+// close box or the window manager. Escape, which closes a dialog, leaves
+// it open: it is the program, not a question. Under the list a line sums the farm
 // up; a machine that stalls, becomes unreachable or runs dry is told of
 // once, by a tray notification, or where there is no tray by "(!)" before
 // the window's title until the window is next activated.
@@ -57,6 +58,7 @@ class CQuillstrandDlg : public QDialog {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -85,6 +87,8 @@ class CQuillstrandDlg : public QDialog {
   void factorsChanged();
   void showFactors();
   void selectionChanged(const QItemSelection& selected);
+  // Marks the session's selected machine in the list, or none.
+  void showSelection();
   void submitNewFactors();
   void showSubmissionAnswer();
   void showActivity();

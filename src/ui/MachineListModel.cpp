@@ -36,13 +36,19 @@ Qt::Alignment ColumnAlignment(int column) {
 
 void MachineListModel::setRows(std::vector<MachineListRow> rows,
                                const std::vector<MachineHealth>& health) {
-  beginResetModel();
+  // Rows that stay rows change in place, so that the list keeps its
+  // selection, current row and scroll position.
+  const bool inPlace = !rows_.empty() && rows.size() == rows_.size();
+  if (!inPlace) beginResetModel();
   std::vector<std::optional<MachineHealth>> shown(rows.size());
   for (size_t row = 0; row < rows.size(); ++row)
     shown[row] = shownHealth(row, rows[row], health[row]);
   rows_ = std::move(rows);
   health_ = std::move(shown);
-  endResetModel();
+  if (inPlace)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+  else
+    endResetModel();
 }
 
 void MachineListModel::setRow(int row, MachineListRow cells, const MachineHealth& health) {

@@ -9,8 +9,9 @@
 
 // The machine list: one row per machine in table order, never sorted. The
 // rows are replaced whole when a refresh starts and ends, with a single
-// reset, so that a farm of a thousand machines costs one relayout and not
-// one per row; in between, each row changes as its machine is read.
+// change (a reset when their number changes), so that a farm of a thousand
+// machines costs one relayout and not one per row; in between, each row
+// changes as its machine is read.
 // A row still waited for is drawn in italics, one whose files could not be
 // read in the palette's muted text colour, with a warning sign by its name.
 // A row's health shows as an icon by its name, a text colour and the last

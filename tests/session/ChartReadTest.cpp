@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/SettingsFile.h"
@@ -134,15 +135,27 @@ class ChartReadTest : public QObject {
     QVERIFY(session_->chart().problem.startsWith("status file: "));
   }
 
-  void newTableForgetsTheChart() {
+  // A new table keeps the selection, and so the chart, of a machine it
+  // still holds, wherever it moved, renamed or not; of one it lost, neither.
+  void newTableKeepsOnlyAMachineStillThere_data() {
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("still there, moved and renamed") << true;
+    QTest::newRow("removed") << false;
+  }
+  void newTableKeepsOnlyAMachineStillThere() {
+    QFETCH(bool, kept);
     session_->setChartShown(true);
     session_->selectMachine(0);
     settle();
-    QVERIFY(session_->replaceFarm(session_->model().Options, session_->model().Machines));
+    MachineTable machines{session_->model().Machines[1]};
+    if (kept) machines.emplace_back("renamed", FactorUrl(0), StatusUrl(0), 0);
+    QVERIFY(session_->replaceFarm(session_->model().Options, machines));
     QVERIFY(session_->chart().machine.isEmpty());
+    QCOMPARE(session_->selectedMachine(), kept ? std::optional<int>(1) : std::nullopt);
     QVERIFY(session_->refresh());
     settle();
-    QVERIFY(session_->chart().machine.isEmpty());
+    QCOMPARE(session_->chart().machine, kept ? QString("renamed") : QString());
+    QCOMPARE(session_->model().AllFactorsText.empty(), !kept);
   }
 
  private:

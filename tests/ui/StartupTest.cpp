@@ -5,6 +5,7 @@
 #include <QTreeView>
 #include <filesystem>
 
+#include "ModalDialogs.h"
 #include "ScriptedPrompter.h"
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
@@ -121,19 +122,48 @@ class StartupTest : public QObject {
     QVERIFY(open.settle());
   }
 
-  void escapeSavesTheSettings() {
+  // Escape, a dialog's Cancel, does not quit the program, wherever the
+  // focus is; closing the window saves the settings.
+  void escapeLeavesTheWindowOpenAndClosingSaves_data() {
+    QTest::addColumn<QString>("focus");
+    for (const char* focus : {"machineList", "newFactorsPane", "refreshButton"})
+      QTest::newRow(focus) << QString(focus);
+  }
+  void escapeLeavesTheWindowOpenAndClosingSaves() {
+    QFETCH(QString, focus);
     StandardFarm standard;
     OpenWindow open(standard.settingsPath, prompter_);
     QVERIFY(QTest::qWaitForWindowActive(&open.window));
     QVERIFY(open.settle());
     // Gone meanwhile: only a save can bring it back.
     std::filesystem::remove(standard.settingsPath);
-    QTest::keyClick(&open.window, Qt::Key_Escape);
+    auto* target = open.find<QWidget>(focus.toLatin1());
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    QTest::keyClick(target, Qt::Key_Escape);
+    QVERIFY(open.window.isVisible());
+    QVERIFY(!std::filesystem::exists(standard.settingsPath));
+    open.window.close();
     QVERIFY(!open.window.isVisible());
     Model saved;
     QVERIFY(LoadSettings(standard.settingsPath, saved).ok());
     QCOMPARE(saved.Machines.size(), size_t{3});
     QVERIFY(prompter_.shown().empty());
+  }
+
+  void escapeStillCancelsADialog() {
+    StandardFarm standard;
+    OpenWindow open(standard.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    bool cancelled = false;
+    WhenNextDialogOpens([&](QDialog& options) {
+      QTest::keyClick(&options, Qt::Key_Escape);
+      cancelled = !options.isVisible() && options.result() == QDialog::Rejected;
+    });
+    Click(open.window, "optionsButton");
+    QVERIFY(cancelled);
+    QVERIFY(open.window.isVisible());
+    QVERIFY(open.settle());
   }
 
   void failureToReadTheSettingsIsShown() {

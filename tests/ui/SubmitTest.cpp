@@ -19,9 +19,7 @@ class SubmitTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    site_ = std::make_unique<SiteUnderTest>();
-  }
+  void init() { site_ = std::make_unique<SiteUnderTest>(); }
   void cleanup() {
     prompter_.reset();
     site_.reset();
@@ -46,7 +44,8 @@ class SubmitTest : public QObject {
     QCOMPARE(prompter_.shown()[0].text, QString("logged in as : your username\n"
                                                 "verified : 5 of 5\n"
                                                 "new factors : 5 of 5\n"
-                                                "\nMark factors as old?"));
+                                                "\nMark factors as old?\n"
+                                                "\nAll 3 machines: 5 new factors"));
     QCOMPARE(prompter_.shown()[0].defaultButton, QMessageBox::Yes);
     const Model& model = open.session.model();
     QCOMPARE(model.Machines[0].LastOldFactor,
@@ -54,6 +53,10 @@ class SubmitTest : public QObject {
     QCOMPARE(model.Machines[2].LastOldFactor,
              agree ? StandardFarm::kGamma[3] : StandardFarm::kGamma[0]);
     QCOMPARE(open.newFactorsLabel(), agree ? QString("New factors: 0") : QString("New factors: 5"));
+    // The summary counts what the pane shows at once, not at the next refresh.
+    QVERIFY(open.find<QLabel>("farmSummary")
+                ->text()
+                .contains(agree ? "; 0 new factors;" : "; 5 new factors;"));
     QVERIFY(open.find<QWidget>("machineList")->hasFocus());
     const std::string log = ReadFile(SubmissionLogPath(standard.settingsPath));
     QVERIFY2(log.find(FactorLine(StandardFarm::kGamma[3])) != std::string::npos, log.c_str());
@@ -81,7 +84,8 @@ class SubmitTest : public QObject {
   void anEarlierPostWithoutAnswerIsNamed() {
     StandardFarm standard;
     const std::string log = standard.farm.dir().write(
-        kSubmissionLogName, "2026-12-10T00:15:35Z automatic submission of 1 factors from machine 0 \"a\"\n"
+        kSubmissionLogName,
+        "2026-12-10T00:15:35Z automatic submission of 1 factors from machine 0 \"a\"\n"
         "  posting\n    1000000007 | 5*2^12+1\n\n");
     OpenWindow open(standard.settingsPath, prompter_);
     QVERIFY(open.settle());
