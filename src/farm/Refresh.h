@@ -104,6 +104,7 @@ class RefreshApplier {
   // From now on the factors on display belong to someone else (a selection
   // narrowed them); the rows are still applied.
   void ReleaseFactors() { ownsFactors_ = false; }
+  bool OwnsFactors() const { return ownsFactors_; }
 
   bool Read(size_t index) const { return index < read_.size() && read_[index]; }
   // The machines in table order whose factors are on display.

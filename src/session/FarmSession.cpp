@@ -267,6 +267,8 @@ void FarmSession::applyMachine(uint64_t id, size_t index, MachineFiles files) {
 void FarmSession::endRefresh(uint64_t id) {
   if (!refresh_ || refresh_->id != id) return;
   const bool stale = refresh_->applier.Stale();
+  // A refresh that kept the factors on display showed every machine's.
+  if (refresh_->applier.OwnsFactors()) shownMachine_.reset();
   refresh_->applier.Finish();
   refresh_.reset();
   emit activityChanged();
@@ -282,6 +284,17 @@ void FarmSession::selectMachine(int row) {
   selectedTable_ = model_.TableRevision;
   if (refresh_) refresh_->applier.ReleaseFactors();
   readSelection();
+}
+
+void FarmSession::selectAllMachines() {
+  if (!selected()) return;
+  selected_.reset();
+  ++selectionReads_;  // the selection's read under way is of no use now
+  ++chartReads_;
+  chartStale_ = false;
+  chart_ = {};
+  emit chartChanged();
+  refresh();
 }
 
 std::optional<size_t> FarmSession::selected() const {

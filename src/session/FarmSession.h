@@ -68,6 +68,9 @@ class FarmSession : public QObject {
   // another selection comes first or the table changes meanwhile. The
   // selection lasts until a new table no longer holds the machine.
   void selectMachine(int row);
+  // Drops the selection: the chart empties, and a refresh starts at once,
+  // whose end shows every machine's new factors again.
+  void selectAllMachines();
   // The selected machine's row, if one is selected.
   std::optional<int> selectedMachine() const;
   // Whose new factors are on display, and how many, for what acts on them:

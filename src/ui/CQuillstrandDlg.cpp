@@ -435,10 +435,10 @@ void CQuillstrandDlg::showFactors() {
 }
 
 void CQuillstrandDlg::selectionChanged(const QItemSelection& selected) {
-  // A row losing its selection changes nothing: the panes keep showing the
-  // machine last chosen, which the list marks again.
+  // Only the user takes the selection from a row (Ctrl+click): the list
+  // keeps it through refreshes. Without one, the panes go back to the farm.
   if (selected.isEmpty()) {
-    if (session_.selectedMachine()) showSelection();
+    session_.selectAllMachines();
     return;
   }
   const int row = selected.indexes().constFirst().row();
