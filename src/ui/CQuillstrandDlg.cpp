@@ -410,8 +410,8 @@ void CQuillstrandDlg::factorsChanged() {
 }
 
 void CQuillstrandDlg::showFactors() {
-  allFactors_->showText(&session_.model().AllFactorsText);
-  newFactors_->showText(&session_.model().NewFactorsText);
+  allFactors_->showText(session_.model().AllFactorsText);
+  newFactors_->showText(session_.model().NewFactorsText);
   newFactorsLabel_->setText(QString("New factors: %1").arg(session_.newFactorCount()));
 }
 
