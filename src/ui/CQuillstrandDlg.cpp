@@ -352,18 +352,8 @@ void CQuillstrandDlg::showSummary() {
 }
 
 void CQuillstrandDlg::warnOfNewStates() {
-  const MachineTable& machines = session_.model().Machines;
-  std::vector<HealthState> shown;
-  for (const Machine& machine : machines) {
-    const auto seen = warnedStates_.find(machine.Name);
-    // A machine not seen before had no warning state: it warns at first sight.
-    shown.push_back(seen == warnedStates_.end() ? HealthState::Working : seen->second);
-  }
-  const std::vector<MachineHealth> health = farmHealth();
-  const std::vector<std::string> warnings = NewWarnings(shown, machines, health);
-  warnedStates_.clear();
-  for (size_t machine = 0; machine < machines.size(); ++machine)
-    warnedStates_[machines[machine].Name] = health[machine].State;
+  const std::vector<std::string> warnings =
+      warnings_.NewWarnings(session_.model().Machines, farmHealth());
   if (!warnings.empty()) warn(warnings);
 }
 
