@@ -110,8 +110,8 @@ class Watch {
   SubmissionLog log_;
   // The settings file as last read (the model came from it just before).
   FileStamp settingsStamp_;
-  // Of the machines the last tick found, which those that stay in the file
-  // remain.
+  // What the ticks warned of; a machine the settings file keeps through a
+  // change of it is still the one warned of.
   WarningMemory warnings_;
 };
 
