@@ -19,10 +19,8 @@ size_t BlockEnd(std::string_view text) {
   return text.size();
 }
 
-}  // namespace
-
-void WriteJsonString(std::ostream& out, std::string_view text) {
-  out << '"';
+// The string's characters, without its quotes.
+void WriteJsonCharacters(std::ostream& out, std::string_view text) {
   while (!text.empty()) {
     const size_t end = BlockEnd(text);
     const std::string dumped = nlohmann::json(std::string(text.substr(0, end)))
@@ -30,5 +28,18 @@ void WriteJsonString(std::ostream& out, std::string_view text) {
     out.write(dumped.data() + 1, static_cast<std::streamsize>(dumped.size() - 2));
     text.remove_prefix(end);
   }
+}
+
+}  // namespace
+
+void WriteJsonString(std::ostream& out, std::string_view text) {
+  out << '"';
+  WriteJsonCharacters(out, text);
+  out << '"';
+}
+
+void WriteJsonString(std::ostream& out, const PaneText& text) {
+  out << '"';
+  for (const PaneText::Part& part : text.parts()) WriteJsonCharacters(out, *part);
   out << '"';
 }

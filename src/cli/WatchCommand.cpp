@@ -52,9 +52,8 @@ class Watch {
     out_ << time << " tick " << number << ": " << MachinesRead(model_) << " of "
          << model_.Machines.size() << " machines read, " << model_.NewFactorCount
          << " new factors, " << TerminalText(Submit()) << std::endl;
-    for (const std::string& warning : NewWarnings(shown_, model_.Machines, health))
+    for (const std::string& warning : warnings_.NewWarnings(model_.Machines, health))
       out_ << time << " warning: " << TerminalText(warning) << std::endl;
-    shown_ = StatesOf(health);
   }
 
  private:
@@ -81,7 +80,6 @@ class Watch {
       return;
     }
     ReplaceMachines(model_, std::move(read.Machines));
-    shown_.clear();  // of other machines
   }
 
   std::string Submit() {
@@ -112,7 +110,9 @@ class Watch {
   SubmissionLog log_;
   // The settings file as last read (the model came from it just before).
   FileStamp settingsStamp_;
-  std::vector<HealthState> shown_;  // as the last tick found them
+  // What the ticks warned of; a machine the settings file keeps through a
+  // change of it is still the one warned of.
+  WarningMemory warnings_;
 };
 
 }  // namespace

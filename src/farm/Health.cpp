@@ -180,21 +180,18 @@ bool Warns(HealthState state) {
          state == HealthState::RunningDry;
 }
 
-std::vector<std::string> NewWarnings(const std::vector<HealthState>& shown,
-                                     const MachineTable& machines,
-                                     const std::vector<MachineHealth>& health) {
+std::vector<std::string> WarningMemory::NewWarnings(const MachineTable& machines,
+                                                    const std::vector<MachineHealth>& health) {
   std::vector<std::string> warnings;
+  std::map<Identity, HealthState> found;
   for (size_t i = 0; i < machines.size() && i < health.size(); ++i) {
     const HealthState state = health[i].State;
-    if (Warns(state) && (i >= shown.size() || shown[i] != state))
+    Identity identity{machines[i].StatusPath, machines[i].FactorPath};
+    const auto before = found_.find(identity);
+    if (Warns(state) && (before == found_.end() || before->second != state))
       warnings.push_back(WarningText(machines[i], health[i]));
+    found.emplace(std::move(identity), state);
   }
+  found_ = std::move(found);
   return warnings;
-}
-
-std::vector<HealthState> StatesOf(const std::vector<MachineHealth>& health) {
-  std::vector<HealthState> states;
-  states.reserve(health.size());
-  for (const MachineHealth& machine : health) states.push_back(machine.State);
-  return states;
 }

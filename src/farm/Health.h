@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/Machine.h"
@@ -86,14 +88,26 @@ std::string WarningText(const Machine& machine, const MachineHealth& health);
 // True for the states a person is warned of: stalled, unreachable, running dry.
 bool Warns(HealthState state);
 
-// The warnings of the machines that have just entered a warning state, in
-// table order: those whose state in `shown` (the states of the last call,
-// by index) was another. A machine beyond the end of `shown` had none, so
-// that a warning state warns at its first sight. Staying in a state never
-// warns again; leaving it and coming back does.
-std::vector<std::string> NewWarnings(const std::vector<HealthState>& shown,
-                                     const MachineTable& machines,
-                                     const std::vector<MachineHealth>& health);
+// What a front end remembers of the warnings it gave: the state each
+// machine was last found in. Here a machine is the files its health is
+// read from, its status and factor locations, not its name (only what it is
+// called) nor its index in the table: a machine renamed is the same
+// machine, and so is one that another's removal or a new order has moved,
+// while a machine whose locations change is another, seen for the first
+// time. Two machines of the same locations are one machine listed twice,
+// and warn together.
+class WarningMemory {
+ public:
+  // The warnings of the machines that have just entered a warning state,
+  // in table order: those last found in another state, or never found
+  // before, so that a warning state warns at its first sight. Staying in a
+  // state never warns again; leaving it and coming back does. Remembers
+  // the states of `machines` alone: a machine removed and added again is
+  // seen anew.
+  std::vector<std::string> NewWarnings(const MachineTable& machines,
+                                       const std::vector<MachineHealth>& health);
 
-// The states of `health`, to pass as `shown` next time.
-std::vector<HealthState> StatesOf(const std::vector<MachineHealth>& health);
+ private:
+  using Identity = std::pair<std::string, std::string>;  // status, factor location
+  std::map<Identity, HealthState> found_;
+};

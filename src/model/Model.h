@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/Machine.h"
+#include "model/PaneText.h"
 #include "model/Settings.h"
 
 // Remembers, for one machine whose new factors are on display, the p of the
@@ -29,13 +30,13 @@ struct Model {
   // read for one table is never applied to another.
   uint64_t TableRevision = 0;
 
-  // The new factors on display: the text of the "New factors" pane (each
-  // line ending in CR LF), their number, and the marks that describe them.
-  std::string NewFactorsText;
+  // The new factors on display: the text of the "New factors" pane, their
+  // number, and the marks that describe them.
+  PaneText NewFactorsText;
   int32_t NewFactorCount = 0;
   NewFactorMarks Marks;
   // The "All factors" pane: every factor line of the selected machine.
-  std::string AllFactorsText;
+  PaneText AllFactorsText;
 
   // Re-entrancy guards: while either is set, neither a refresh nor a
   // submission starts; the refused request does nothing.

@@ -115,6 +115,10 @@ void WriteTerminalLines(std::ostream& out, std::string_view pane) {
   out << block;
 }
 
+void WriteTerminalLines(std::ostream& out, const PaneText& pane) {
+  for (const PaneText::Part& part : pane.parts()) WriteTerminalLines(out, *part);
+}
+
 DisplayWidth::DisplayWidth() : utf8_(::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{})) {}
 
 DisplayWidth::~DisplayWidth() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/PaneText.h"
+
 // Text that came from outside (factor files, machine names, error texts, a
 // site's pages) on its way to a terminal, or to a file people read on one.
 // Every byte a terminal could take for a command shows as \xNN instead: the
@@ -19,6 +21,8 @@ std::string TerminalText(std::string_view text);
 // ends (LF; a CR before it is dropped), a block at a time, so that not
 // even a pane of gigabytes is copied whole.
 void WriteTerminalLines(std::ostream& out, std::string_view pane);
+// The same of a pane's text, part after part (each ends with a line end).
+void WriteTerminalLines(std::ostream& out, const PaneText& pane);
 
 // How many columns TerminalText takes on a terminal: two for East Asian
 // wide characters, none for combining marks, one for the others.

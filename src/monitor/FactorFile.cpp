@@ -51,27 +51,41 @@ Error OutOfMemory(const std::string& location) {
   return Error{RedactPasswords(location) + ": not enough memory to hold its factors", ENOMEM};
 }
 
+// A pane text is kept as long as it is shown: the room reserved for lines
+// that turned out old, or were never there, is given back first.
+std::string Trimmed(std::string text) {
+  if (text.capacity() > 2 * text.size()) text.shrink_to_fit();
+  return text;
+}
+
 // Feeds machine `index`'s factor file, line by line through `feed`, into
-// the panes; a file that fails midway, or does not fit, leaves them as they
-// were and says why.
+// texts of its own, which become the machine's parts of the panes; a file
+// that fails midway, or does not fit, leaves the panes as they were and
+// says why.
 template <typename Feed>
 void ApplyFactorLines(Model& model, size_t index, bool fillAllFactors, const std::string& location,
                       const Feed& feed) {
   Machine& machine = model.Machines[index];
-  FactorScanner scanner(machine.LastOldFactor, machine.RangeStart, machine.Pmax,
-                        model.NewFactorsText, fillAllFactors ? &model.AllFactorsText : nullptr);
+  std::string newText, allText;
+  FactorScanner scanner(machine.LastOldFactor, machine.RangeStart, machine.Pmax, newText,
+                        fillAllFactors ? &allText : nullptr);
   Status fed = Ok();
+  FactorReading reading;
   try {
     fed = feed(scanner);
+    if (fed) reading = scanner.Finish();
+    newText = Trimmed(std::move(newText));
+    allText = Trimmed(std::move(allText));
   } catch (const std::bad_alloc&) {
     fed = OutOfMemory(location);
   }
   if (!fed) {
-    scanner.Abandon();
     machine.FactorError = fed.error().message;
     return;
   }
-  RecordReading(model, index, scanner.Finish());
+  model.NewFactorsText.append(std::move(newText));
+  model.AllFactorsText.append(std::move(allText));
+  RecordReading(model, index, reading);
 }
 
 void ApplyFactorSource(Model& model, size_t index, const FactorSource& source,
@@ -95,8 +109,7 @@ FactorScanner::FactorScanner(uint64_t lastOldFactor, uint64_t rangeStart, uint64
       pmax_(pmax),
       newText_(newText),
       allText_(allText),
-      newStart_(newText.size()),
-      allStart_(allText ? allText->size() : 0) {}
+      newStart_(newText.size()) {}
 
 void FactorScanner::Reserve(uint64_t fileSize) {
   // A pane line is at most half again its file line ("1\n" gives "1\r\n").
@@ -144,11 +157,6 @@ FactorReading FactorScanner::Finish() {
   reading.NewCount = Saturated(newCount_);
   reading.Mark = lastP_;
   return reading;
-}
-
-void FactorScanner::Abandon() {
-  newText_.resize(newStart_);
-  if (allText_) allText_->resize(allStart_);
 }
 
 FactorReading ScanFactorFile(std::string_view text, uint64_t lastOldFactor, uint64_t rangeStart,
@@ -200,8 +208,7 @@ Result<FactorScan> ScanFactorFileAhead(Result<FactorSource> source, uint64_t las
     FactorScanner scanner(lastOldFactor, rangeStart, pmax, scan.newText, nullptr);
     if (const Status read = scan.source.Scan(scanner); !read) return read.error();
     scan.reading = scanner.Finish();
-    // Lines held until the old mark came may have left much room behind.
-    if (scan.newText.capacity() > 2 * scan.newText.size()) scan.newText.shrink_to_fit();
+    scan.newText = Trimmed(std::move(scan.newText));
   } catch (const std::bad_alloc&) {
     return OutOfMemory(scan.source.location());
   }
@@ -215,14 +222,6 @@ void ApplyFactorScan(Model& model, size_t index, Result<FactorScan>& scan) {
     ApplyFactorSource(model, index, read.source, false);
     return;
   }
-  try {
-    if (model.NewFactorsText.empty())
-      model.NewFactorsText.swap(read.newText);
-    else
-      model.NewFactorsText += read.newText;
-  } catch (const std::bad_alloc&) {
-    model.Machines[index].FactorError = OutOfMemory(read.source.location()).message;
-    return;
-  }
+  model.NewFactorsText.append(std::move(read.newText));
   RecordReading(model, index, read.reading);
 }

@@ -49,14 +49,12 @@ class FactorScanner {
   void operator()(std::string_view line);
   // The counts and the mark; takes back from `newText` what is not new.
   FactorReading Finish();
-  // Gives both texts back as they were, for a reading that failed midway.
-  void Abandon();
 
  private:
   uint64_t lastOldFactor_, rangeStart_, pmax_;
   std::string& newText_;
   std::string* allText_;
-  size_t newStart_, allStart_;
+  size_t newStart_;
   uint64_t total_ = 0, inRange_ = 0, newCount_ = 0;
   std::optional<uint64_t> lastP_;  // of the last line that has one
   bool oldMarkSeen_ = false;

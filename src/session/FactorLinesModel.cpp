@@ -2,20 +2,27 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
-void FactorLinesModel::setText(const std::string* text) {
+void FactorLinesModel::setText(PaneText text) {
   beginResetModel();
-  text_ = text;
+  text_ = std::move(text);
   starts_.clear();
-  const char* const begin = text ? text->data() : nullptr;
-  const char* const end = begin ? begin + text->size() : nullptr;
-  for (const char* next = begin; next != end;) {
-    starts_.push_back(static_cast<size_t>(next - begin));
-    const auto* lineFeed =
-        static_cast<const char*>(std::memchr(next, '\n', static_cast<size_t>(end - next)));
-    next = lineFeed ? lineFeed + 1 : end;
+  partEnds_.clear();
+  size_t partStart = 0;
+  for (const PaneText::Part& part : text_.parts()) {
+    const char* const begin = part->data();
+    const char* const end = begin + part->size();
+    for (const char* next = begin; next != end;) {
+      starts_.push_back(partStart + static_cast<size_t>(next - begin));
+      const auto* lineFeed =
+          static_cast<const char*>(std::memchr(next, '\n', static_cast<size_t>(end - next)));
+      next = lineFeed ? lineFeed + 1 : end;
+    }
+    partStart += part->size();
+    partEnds_.push_back(partStart);
   }
-  if (begin) starts_.push_back(static_cast<size_t>(end - begin));
+  if (!partEnds_.empty()) starts_.push_back(partStart);
   endResetModel();
 }
 
@@ -24,10 +31,19 @@ int FactorLinesModel::rowCount(const QModelIndex& parent) const {
 }
 
 QString FactorLinesModel::line(int row) const {
+  if (row < 0 || static_cast<size_t>(row) + 1 >= starts_.size()) return {};
   const size_t first = starts_[static_cast<size_t>(row)];
-  size_t last = starts_[static_cast<size_t>(row) + 1];
-  while (last > first && ((*text_)[last - 1] == '\n' || (*text_)[last - 1] == '\r')) --last;
-  return QString::fromUtf8(text_->data() + first, static_cast<qsizetype>(last - first));
+  const size_t last = starts_[static_cast<size_t>(row) + 1];
+  const auto part = static_cast<size_t>(
+      std::upper_bound(partEnds_.begin(), partEnds_.end(), first) - partEnds_.begin());
+  if (part >= text_.parts().size()) return {};
+  const std::string& text = *text_.parts()[part];
+  const size_t partStart = part == 0 ? 0 : partEnds_[part - 1];
+  // A line that would reach past its part is not this text's.
+  if (last < first || last - partStart > text.size()) return {};
+  std::string_view shown(text.data() + (first - partStart), last - first);
+  while (shown.ends_with('\n') || shown.ends_with('\r')) shown.remove_suffix(1);
+  return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 QVariant FactorLinesModel::data(const QModelIndex& index, int role) const {

@@ -591,7 +591,7 @@ std::vector<MachineListRow> FarmSession::machineRows() const {
   return rows;
 }
 
-QString FarmSession::newFactorsText() const { return Text(model_.NewFactorsText); }
+QString FarmSession::newFactorsText() const { return Text(model_.NewFactorsText.joined()); }
 
 std::optional<QUrl> FarmSession::copyNewUrl() const {
   if (!model_.Options.LaunchCopyNewURL) return std::nullopt;

@@ -19,7 +19,7 @@ SubmissionSnapshot TakeSnapshot(const Model& model, bool manual) {
       .Manual = manual,
       .IgnoreErrors = options.IgnoreErrors,
       .Login = {options.Login, options.Username, options.Password},
-      .FactorsText = model.NewFactorsText,
+      .FactorsText = model.NewFactorsText.joined(),
       .FactorCount = model.NewFactorCount,
       .Marks = model.Marks,
       .Moves = MovesOf(model.Machines, model.Marks),

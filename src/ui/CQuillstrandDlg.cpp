@@ -357,18 +357,8 @@ void CQuillstrandDlg::showSummary() {
 }
 
 void CQuillstrandDlg::warnOfNewStates() {
-  const MachineTable& machines = session_.model().Machines;
-  std::vector<HealthState> shown;
-  for (const Machine& machine : machines) {
-    const auto seen = warnedStates_.find(machine.Name);
-    // A machine not seen before had no warning state: it warns at first sight.
-    shown.push_back(seen == warnedStates_.end() ? HealthState::Working : seen->second);
-  }
-  const std::vector<MachineHealth> health = farmHealth();
-  const std::vector<std::string> warnings = NewWarnings(shown, machines, health);
-  warnedStates_.clear();
-  for (size_t machine = 0; machine < machines.size(); ++machine)
-    warnedStates_[machines[machine].Name] = health[machine].State;
+  const std::vector<std::string> warnings =
+      warnings_.NewWarnings(session_.model().Machines, farmHealth());
   if (!warnings.empty()) warn(warnings);
 }
 
@@ -423,8 +413,8 @@ void CQuillstrandDlg::factorsChanged() {
 }
 
 void CQuillstrandDlg::showFactors() {
-  allFactors_->showText(&session_.model().AllFactorsText);
-  newFactors_->showText(&session_.model().NewFactorsText);
+  allFactors_->showText(session_.model().AllFactorsText);
+  newFactors_->showText(session_.model().NewFactorsText);
   newFactorsLabel_->setText(QString("New factors: %1").arg(session_.newFactorCount()));
   // The buttons that act on the new factors say on whose.
   const QString scope = session_.newFactorsScope();

@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -128,8 +127,7 @@ class CQuillstrandDlg : public QDialog {
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;
   Clock clock_;
-  // Each machine's state as the last warnings saw it, by name, which
-  // survives the table being replaced.
-  std::map<std::string, HealthState> warnedStates_;
+  // Survives the table being replaced, as the machines do that stay.
+  WarningMemory warnings_;
   QSystemTrayIcon* tray_ = nullptr;  // made at the first warning
 };

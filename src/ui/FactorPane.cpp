@@ -16,8 +16,8 @@ FactorPane::FactorPane(QWidget* parent) : QListView(parent), lines_(new FactorLi
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
-void FactorPane::showText(const std::string* text) {
-  lines_->setText(text);
+void FactorPane::showText(PaneText text) {
+  lines_->setText(std::move(text));
   scrollToBottom();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QListView>
-#include <string>
+
+#include "model/PaneText.h"
 
 class FactorLinesModel;
 
@@ -15,8 +16,9 @@ class FactorPane : public QListView {
  public:
   explicit FactorPane(QWidget* parent = nullptr);
 
-  // Shows `text` (which must stay unchanged until the next call) and its end.
-  void showText(const std::string* text);
+  // Shows `text` and its end. The pane keeps its own hold of the text, so
+  // that it shows and copies what it was given until the next call.
+  void showText(PaneText text);
   // The selected lines, each followed by a line feed.
   QString selectedText() const;
   // Every line, each followed by a line feed.

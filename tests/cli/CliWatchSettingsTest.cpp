@@ -63,4 +63,31 @@ TEST(CliWatchSettings, AMachineAddedByHandIsWatchedAndKept) {
   EXPECT_EQ(saved.Machines[1].LastOldFactor, 2000000011u);
 }
 
+// A machine that another's removal from the file moves up is the machine
+// it was: it does not warn again of the state it was warned of.
+TEST(CliWatchSettings, AMachineMovedUpByARemovalWarnsNoMore) {
+  TempDir dir;  // no files: both machines are unreachable
+  const std::string settings = dir.write(
+      "quillstrand.ini", "[Settings]\nMachines=2\nAutoTimerInterval=1\n" +
+                             MachineSection(dir, 0, "gone") + MachineSection(dir, 1, "down"));
+  ::setenv("QUILLSTRAND_MINUTE_MS", "400", 1);
+  const std::string out = dir.file("watch.out");
+  CliProcess watch({"--config", settings, "watch", "--ticks", "2"}, out);
+  ::unsetenv("QUILLSTRAND_MINUTE_MS");
+  ASSERT_TRUE(watch.Started());
+
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(out).find("tick 1:") != std::string::npos; }))
+      << ReadFile(out);
+  dir.write("quillstrand.ini",
+            "[Settings]\nMachines=1\nAutoTimerInterval=1\n" + MachineSection(dir, 0, "down"));
+
+  const int status = watch.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string lines = ReadFile(out);
+  const size_t second = lines.find("tick 2: 0 of 1 machines read");
+  ASSERT_NE(second, std::string::npos) << lines;
+  EXPECT_NE(lines.rfind("warning: down unreachable: ", second), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("warning:", second), std::string::npos) << lines;
+}
+
 }  // namespace

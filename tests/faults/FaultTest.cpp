@@ -73,7 +73,7 @@ TEST(Faults, SettingsThatCannotBeSavedKeepTheMarkingAndSayWhy) {
     Model model;
     model.Machines = {Machine("m", "", "", 100)};
     model.Marks = {{0, 307}};
-    model.NewFactorsText = "307 | x\r\n";
+    model.NewFactorsText = PaneText("307 | x\r\n");
     model.NewFactorCount = 1;
     const Result<MarkNotes> marked = MarkNewFactorsAsOld(model, path);
     ASSERT_FALSE(marked);
@@ -127,9 +127,13 @@ TEST(Faults, AFactorFileOfFiveMillionLines) {
   ExpectIdle(model);
   EXPECT_EQ(model.Machines[0].TotalFactors, kLines);
   EXPECT_EQ(model.NewFactorCount, kLines / 2 + 1);
-  EXPECT_TRUE(model.NewFactorsText.starts_with(std::to_string(1000000000 + kLines / 2 + 1)));
-  EXPECT_TRUE(model.NewFactorsText.ends_with(std::to_string(1000000000 + kLines) +
-                                             " | 3*2^9+1\r\n77 | x\r\n"));
+  // Each machine's new factors are a part of their own: the small
+  // machine's come after the big one's without a copy of those.
+  const std::vector<PaneText::Part>& parts = model.NewFactorsText.parts();
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_TRUE(parts[0]->starts_with(std::to_string(1000000000 + kLines / 2 + 1) + " | "));
+  EXPECT_TRUE(parts[0]->ends_with(std::to_string(1000000000 + kLines) + " | 3*2^9+1\r\n"));
+  EXPECT_EQ(*parts[1], "77 | x\r\n");
   EXPECT_EQ(model.Marks, (NewFactorMarks{{0, 1000000000 + kLines}, {1, 77}}));
 }
 

@@ -174,7 +174,7 @@ class ApplyFactorFileTest : public ::testing::Test {
   void SetUp() override {
     model.Machines.emplace_back("a", "", "", 0);
     model.Machines.emplace_back("b", "", "", 205);
-    model.NewFactorsText = "earlier\r\n";
+    model.NewFactorsText = PaneText("earlier\r\n");
     model.NewFactorCount = 1;
     model.Marks = {{7, 70}};
   }
@@ -304,7 +304,7 @@ TEST(ReadFactorFile, RefusesWhatIsNoFactorFileWithTheReason) {
     SCOPED_TRACE(path);
     Model model;
     model.Machines.emplace_back("m", path, "", 0);
-    model.NewFactorsText = "earlier\r\n";
+    model.NewFactorsText = PaneText("earlier\r\n");
     ReadFactorFile(model, 0, true, FakeFetcher());
     EXPECT_NE(model.Machines[0].FactorError.find(reason), std::string::npos)
         << model.Machines[0].FactorError;

@@ -237,26 +237,69 @@ TEST_F(HealthTest, WarnsOnceWhenAMachineEntersAWarningState) {
       Step{H::Working, false},     Step{H::Stalled, true},    Step{H::Unreachable, true},
       Step{H::Unreachable, false}, Step{H::RunningDry, true}, Step{H::Finished, false},
   };
-  std::vector<HealthState> shown;
+  WarningMemory memory;
   for (const auto& [state, warns] : steps) {
     SCOPED_TRACE(HealthName(state));
     const std::vector<MachineHealth> health{{state, true, "why"}};
-    const std::vector<std::string> warnings = NewWarnings(shown, machines, health);
-    EXPECT_EQ(warnings,
+    EXPECT_EQ(memory.NewWarnings(machines, health),
               warns ? std::vector<std::string>{std::string("box3 ") + HealthName(state) + ": why"}
                     : std::vector<std::string>{});
-    shown = StatesOf(health);
   }
 }
 
-TEST_F(HealthTest, AMachineNotShownBeforeWarnsAtFirstSight) {
-  const MachineTable machines{Machine("a", "", "", 0), Machine("b", "", "", 0),
-                              Machine("c", "", "", 0)};
-  const std::vector<MachineHealth> health{{HealthState::Stalled, false, "no progress since 13:02"},
-                                          {HealthState::Working, false, ""},
-                                          {HealthState::Unreachable, true, "refused"}};
-  EXPECT_EQ(NewWarnings({HealthState::Stalled}, machines, health),
-            std::vector<std::string>{"c unreachable: refused"});
+// A machine is remembered by its files: neither a new name nor a new place
+// in the table makes it warn again, or keeps it from warning.
+TEST_F(HealthTest, WarningMemoryKnowsAMachineByItsLocations) {
+  using H = HealthState;
+  struct Seen {
+    std::string name;
+    std::string folder;  // of its status and factor files
+    HealthState state;
+  };
+  // One look at the farm, and the warnings it gives.
+  struct Look {
+    std::vector<Seen> machines;
+    std::vector<std::string> warnings;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Look> looks;
+  };
+  const Seen aStalled{"a", "x", H::Stalled}, bStalled{"b", "y", H::Stalled};
+  const std::vector<std::string> aWarns{"a stalled: why"}, bWarns{"b stalled: why"};
+  const Case cases[] = {
+      {"renamed", {{{aStalled}, aWarns}, {{{"renamed", "x", H::Stalled}}, {}}}},
+      {"moved up by a removal", {{{{"a", "x", H::Working}, bStalled}, bWarns}, {{bStalled}, {}}}},
+      {"moved up into the place of a stalled one",
+       {{{aStalled, {"b", "y", H::Working}}, aWarns}, {{bStalled}, bWarns}}},
+      {"reordered",
+       {{{aStalled, {"b", "y", H::Unreachable}}, {"a stalled: why", "b unreachable: why"}},
+        {{{"b", "y", H::Unreachable}, aStalled}, {}}}},
+      {"its locations changed", {{{aStalled}, aWarns}, {{{"a", "z", H::Stalled}}, aWarns}}},
+      {"added",
+       {{{aStalled}, aWarns}, {{aStalled, {"c", "z", H::Unreachable}}, {"c unreachable: why"}}}},
+      {"removed and added again", {{{aStalled}, aWarns}, {{}, {}}, {{aStalled}, aWarns}}},
+      {"listed twice",
+       {{{aStalled, {"b", "x", H::Stalled}}, {"a stalled: why", "b stalled: why"}},
+        {{aStalled, {"b", "x", H::Stalled}}, {}}}},
+      {"two of one name",
+       {{{aStalled, {"a", "y", H::Working}}, aWarns},
+        {{aStalled, {"a", "y", H::Stalled}}, aWarns}}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    WarningMemory memory;
+    for (size_t look = 0; look < test.looks.size(); ++look) {
+      MachineTable machines;
+      std::vector<MachineHealth> health;
+      for (const Seen& seen : test.looks[look].machines) {
+        const std::string folder = "/" + seen.folder + "/";
+        machines.emplace_back(seen.name, folder + "fact.txt", folder + "QsvStatus.dat", 0);
+        health.push_back({seen.state, false, "why"});
+      }
+      EXPECT_EQ(memory.NewWarnings(machines, health), test.looks[look].warnings) << "look " << look;
+    }
+  }
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST_F(RefreshTest, RefusedWhileBusy) {
     model.Machines = {LocalMachine("a", kStatus, kFactors)};
     model.RefreshBusy = refreshBusy;
     model.SubmitBusy = submitBusy;
-    model.NewFactorsText = "on display\r\n";
+    model.NewFactorsText = PaneText("on display\r\n");
     const std::string before = Describe(model);
     EXPECT_FALSE(RefreshAll(model, fetcher_));
     EXPECT_FALSE(BeginRefresh(model));
@@ -201,7 +201,7 @@ TEST_F(RefreshTest, BusyFromBeginToFinish) {
   EXPECT_FALSE(BeginRefresh(model));
   EXPECT_FALSE(RefreshAll(model, fetcher_));
   // What is on display stays until the files are applied.
-  model.NewFactorsText = "on display\r\n";
+  model.NewFactorsText = PaneText("on display\r\n");
   auto files = FetchMachineFiles(request->Machines, fetcher_);
   EXPECT_EQ(model.NewFactorsText, "on display\r\n");
   EXPECT_TRUE(FinishRefresh(model, *request, std::move(files)));

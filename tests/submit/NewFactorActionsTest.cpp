@@ -13,9 +13,9 @@ Model ModelWithNewFactors() {
   Model model;
   model.Machines = {Machine("a", "", "", 10), Machine("b", "", "", 20), Machine("c", "", "", 30)};
   model.Marks = {{0, 101}, {2, 307}};
-  model.NewFactorsText = "101 x\r\n307 y\r\n";
+  model.NewFactorsText = PaneText("101 x\r\n307 y\r\n");
   model.NewFactorCount = 2;
-  model.AllFactorsText = "all\r\n";
+  model.AllFactorsText = PaneText("all\r\n");
   return model;
 }
 
@@ -103,7 +103,7 @@ TEST(MarkNewFactorsAsOld, KeepsWhatAnotherProcessMarkedMeanwhile) {
   ASSERT_TRUE(SaveSettings(path, other));
 
   model.Marks = {{0, 15}, {1, 25}};
-  model.NewFactorsText = "15 x\r\n25 y\r\n";
+  model.NewFactorsText = PaneText("15 x\r\n25 y\r\n");
   model.NewFactorCount = 2;
   const Result<MarkNotes> marked = MarkNewFactorsAsOld(model, path);
   ASSERT_TRUE(marked);

@@ -23,7 +23,7 @@ Model FarmWithNewFactors() {
   model.Machines = {Machine("alpha", "", "", 10), Machine("beta", "", "", 20),
                     Machine("gamma", "", "", 30)};
   model.Marks = {{0, 101}, {2, 307}};
-  model.NewFactorsText = kNewFactors;
+  model.NewFactorsText = PaneText(kNewFactors);
   model.NewFactorCount = 2;
   model.Options.Username = "bob";
   model.Options.Password = "secret";
@@ -179,7 +179,7 @@ TEST_F(FinishSubmissionTest, MarksWhatWasPostedThoughTheDisplayChanged) {
   const SubmissionSnapshot snapshot = *BeginSubmission(model, true).Snapshot;
   // Meanwhile the user selects beta, whose new factor was not posted.
   model.Marks = {{1, 205}};
-  model.NewFactorsText = "205 | 9*2^3+1\r\n";
+  model.NewFactorsText = PaneText("205 | 9*2^3+1\r\n");
   model.NewFactorCount = 1;
 
   ASSERT_TRUE(FinishSubmission(model, snapshot, kUnderstood, true, settings_, log_).MarkedAsOld);
@@ -246,7 +246,7 @@ TEST_F(FinishSubmissionTest, AutomaticSubmissionMarksOnlyWhatTheSiteVerifiedWhol
   StandInSite site;
   site.AddUser("bob", "secret");
   Model model = FarmWithNewFactors();
-  model.NewFactorsText += "999 | not a factor\r\n";
+  model.NewFactorsText.append("999 | not a factor\r\n");
   model.NewFactorCount = 3;
   const SubmissionSnapshot snapshot = *BeginSubmission(model, false).Snapshot;
   CurlFormPoster poster("http://" + site.Address());

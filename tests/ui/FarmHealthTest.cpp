@@ -92,6 +92,17 @@ struct ClockedWindow : OpenWindow {
   }
 };
 
+// Activates another window, then `window` again, as someone who looks at
+// it does.
+bool LookAt(QWidget& window) {
+  QWidget elsewhere;
+  elsewhere.show();
+  elsewhere.activateWindow();
+  if (!QTest::qWaitForWindowActive(&elsewhere)) return false;
+  window.activateWindow();
+  return QTest::qWaitForWindowActive(&window);
+}
+
 QImage IconImage(const QVariant& icon) { return icon.value<QIcon>().pixmap(16).toImage(); }
 
 // The contrast ratio of two colours as accessibility guidelines define it:
@@ -380,12 +391,7 @@ class FarmHealthTest : public QObject {
 
     // Looking at the window takes the mark away; the same states again
     // bring no new one.
-    QWidget elsewhere;
-    elsewhere.show();
-    elsewhere.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
-    open.window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&open.window));
+    QVERIFY(LookAt(open.window));
     QCOMPARE(open.window.windowTitle(), title);
     QVERIFY(open.refreshed());
     QCOMPARE(open.window.windowTitle(), title);
@@ -397,6 +403,25 @@ class FarmHealthTest : public QObject {
     SetModified(farm.statusPath("stalled"), kNow - 2 * 3600);
     QVERIFY(open.refreshed());
     QCOMPARE(open.window.windowTitle(), "(!) " + title);
+  }
+
+  void aMachineRenamedOrMovedUpWarnsNoMore() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(QTest::qWaitForWindowActive(&open.window));
+    const QString title = open.window.windowTitle();
+    QVERIFY(open.settle());
+    QVERIFY(LookAt(open.window));
+    QCOMPARE(open.window.windowTitle(), title);
+
+    // Without the working machine every other moves up a row, and the
+    // stalled one has a new name: still the machines warned of.
+    MachineTable machines = open.session.model().Machines;
+    machines.erase(machines.begin());
+    machines[kStalled - 1].Name = "stalled-box";
+    QVERIFY(open.session.replaceFarm(open.session.model().Options, machines));
+    QVERIFY(open.refreshed());
+    QCOMPARE(open.window.windowTitle(), title);
   }
 
   void numbersAreRightAligned() {
