@@ -2,7 +2,7 @@
 // back from its own text, and is refused for a sign.
 #include "FuzzInput.h"
 #include "model/Numbers.h"
-#include "ranges/Billions.h"
+#include "model/Billions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view typed = AsText(data, size);

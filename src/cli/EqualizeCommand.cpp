@@ -7,7 +7,7 @@
 #include "cli/RangesCommand.h"
 #include "farm/EqualizeLeftOut.h"
 #include "model/TerminalText.h"
-#include "ranges/Billions.h"
+#include "model/Billions.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
 #include "ranges/QueueWrites.h"

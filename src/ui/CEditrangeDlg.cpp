@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <optional>
 
-#include "ranges/Billions.h"
+#include "model/Billions.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 

@@ -14,7 +14,7 @@
 
 #include "farm/EqualizeLeftOut.h"
 #include "model/Constants.h"
-#include "ranges/Billions.h"
+#include "model/Billions.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
 #include "ui/CEditrangeDlg.h"

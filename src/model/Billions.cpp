@@ -1,4 +1,4 @@
-#include "ranges/Billions.h"
+#include "model/Billions.h"
 
 #include "model/Numbers.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "ranges/Billions.h"
+#include "model/Billions.h"
 
 namespace {
 
