@@ -6,6 +6,9 @@
 #include "farm/Automation.h"
 #include "session/FarmSession.h"
 
+AutoTimer::AutoTimer(FarmSession& session, QObject* parent)
+    : AutoTimer(session, AutomationMinute(), parent) {}
+
 AutoTimer::AutoTimer(FarmSession& session, std::chrono::milliseconds minute, QObject* parent)
     : QObject(parent), session_(session), minute_(minute) {
   timer_.setSingleShot(true);

@@ -18,6 +18,8 @@ class AutoTimer : public QObject {
 
  public:
   AutoTimer(FarmSession& session, std::chrono::milliseconds minute, QObject* parent = nullptr);
+  // Counts the program's minute: AutomationMinute.
+  explicit AutoTimer(FarmSession& session, QObject* parent = nullptr);
 
   // Stops the timer, then starts a full period when AutoRefresh is on.
   void RearmAutoTimer();

@@ -618,3 +618,19 @@ void FarmSession::unlocked() {
   if (std::exchange(refreshWanted_, false) && !refresh()) emit refreshDropped();
   if (std::exchange(submitWanted_, false)) submit(false);
 }
+
+std::vector<MachineHealth> FarmSession::farmHealth(int64_t now) const {
+  return FarmHealth(model_, now);
+}
+
+MachineHealth FarmSession::machineHealth(int row, int64_t now) const {
+  return HealthOf(model_.Machines[static_cast<size_t>(row)], model_.Options, now);
+}
+
+QString FarmSession::summaryText(int64_t now) const {
+  return QString::fromStdString(SummaryText(SummarizeFarm(model_, now)));
+}
+
+std::vector<std::string> FarmSession::takeNewWarnings(int64_t now) {
+  return warnings_.NewWarnings(model_.Machines, farmHealth(now));
+}

@@ -19,6 +19,7 @@
 #include "model/Model.h"
 #include "model/Result.h"
 #include "session/BackgroundRunner.h"
+#include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
 #include "session/SpeedChartData.h"
 #include "submit/Submission.h"
@@ -151,6 +152,14 @@ class FarmSession : public QObject {
 
   std::vector<MachineListRow> machineRows() const;
   MachineListRow machineRow(int row) const;
+  // The machines' health and the farm's summary line, judged at `now` in
+  // Unix seconds.
+  std::vector<MachineHealth> farmHealth(int64_t now) const;
+  MachineHealth machineHealth(int row, int64_t now) const;
+  QString summaryText(int64_t now) const;
+  // The warnings of the machines that have entered a warning state since
+  // the last call, judged at `now`.
+  std::vector<std::string> takeNewWarnings(int64_t now);
   QString newFactorsText() const;  // lines end in CR LF
   int newFactorCount() const { return model_.NewFactorCount; }
   bool hasNewFactorMarks() const { return !model_.Marks.empty(); }
@@ -248,6 +257,8 @@ class FarmSession : public QObject {
   bool tableReplaced_ = false;
   std::shared_ptr<const Fetcher> fetcher_;
   BackgroundRunner runner_;
+  // Survives the table being replaced, as the machines do that stay.
+  WarningMemory warnings_;
   std::unique_ptr<RunningRefresh> refresh_;
   std::unique_ptr<RunningSubmission> submission_;
   SubmissionLog log_;

@@ -22,7 +22,6 @@
 #include <functional>
 #include <utility>
 
-#include "farm/Automation.h"
 #include "model/Constants.h"
 #include "session/AutoTimer.h"
 #include "session/FarmSession.h"
@@ -75,7 +74,7 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
   summaryTimer_->setSingleShot(true);
   summaryTimer_->setInterval(200);
   connect(summaryTimer_, &QTimer::timeout, this, &CQuillstrandDlg::showSummary);
-  autoTimer_ = new AutoTimer(session_, AutomationMinute(), this);
+  autoTimer_ = new AutoTimer(session_, this);
   connectSession();
 }
 
@@ -294,7 +293,7 @@ void CQuillstrandDlg::sizeColumns() {
 
 void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::refreshStarted, this, [this](int machines) {
-    machines_->setRows(session_.machineRows(), farmHealth());
+    machines_->setRows(session_.machineRows(), session_.farmHealth(clock_()));
     showRefreshProgress(0, machines);
     waitingTicker_->start();
   });
@@ -329,7 +328,7 @@ void CQuillstrandDlg::showRefreshProgress(int read, int machines) {
 void CQuillstrandDlg::showRefresh() {
   waitingTicker_->stop();
   refreshState_->clear();
-  machines_->setRows(session_.machineRows(), farmHealth());
+  machines_->setRows(session_.machineRows(), session_.farmHealth(clock_()));
   showSummary();
   showFactors();
 }
@@ -341,24 +340,16 @@ void CQuillstrandDlg::showWaitingRows() {
 }
 
 void CQuillstrandDlg::showRow(int row) {
-  const Model& model = session_.model();
-  machines_->setRow(row, session_.machineRow(row),
-                    HealthOf(model.Machines[static_cast<size_t>(row)], model.Options, clock_()));
-}
-
-std::vector<MachineHealth> CQuillstrandDlg::farmHealth() const {
-  return FarmHealth(session_.model(), clock_());
+  machines_->setRow(row, session_.machineRow(row), session_.machineHealth(row, clock_()));
 }
 
 void CQuillstrandDlg::showSummary() {
   summaryTimer_->stop();
-  farmSummary_->setText(
-      QString::fromStdString(SummaryText(SummarizeFarm(session_.model(), clock_()))));
+  farmSummary_->setText(session_.summaryText(clock_()));
 }
 
 void CQuillstrandDlg::warnOfNewStates() {
-  const std::vector<std::string> warnings =
-      warnings_.NewWarnings(session_.model().Machines, farmHealth());
+  const std::vector<std::string> warnings = session_.takeNewWarnings(clock_());
   if (!warnings.empty()) warn(warnings);
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "farm/Health.h"
 #include "model/Result.h"
 #include "model/Settings.h"
+#include "session/MachineHealth.h"
 
 class AutoTimer;
 class FactorPane;
@@ -79,7 +79,6 @@ class CQuillstrandDlg : public QDialog {
   void showRefresh();
   void showWaitingRows();
   void showRow(int row);
-  std::vector<MachineHealth> farmHealth() const;
   void showSummary();
   void warnOfNewStates();
   void warn(const std::vector<std::string>& lines);
@@ -127,7 +126,5 @@ class CQuillstrandDlg : public QDialog {
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;
   Clock clock_;
-  // Survives the table being replaced, as the machines do that stay.
-  WarningMemory warnings_;
   QSystemTrayIcon* tray_ = nullptr;  // made at the first warning
 };

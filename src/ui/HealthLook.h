@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QPalette>
 
-#include "farm/Health.h"
+#include "session/MachineHealth.h"
 
 // How a machine's health looks in the machine list: a standard icon of the
 // style, one drawn in colour (the style's media glyphs are black, lost on a

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "farm/Health.h"
+#include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
 
 // The machine list: one row per machine in table order, never sorted. The
