@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "location/CurlFetcher.h"
 #include "location/Location.h"
 #include "location/StoppableFetcher.h"
 #include "model/Files.h"
@@ -634,3 +635,5 @@ QString FarmSession::summaryText(int64_t now) const {
 std::vector<std::string> FarmSession::takeNewWarnings(int64_t now) {
   return warnings_.NewWarnings(model_.Machines, farmHealth(now));
 }
+
+std::shared_ptr<const Fetcher> MakeNetworkFetcher() { return std::make_shared<CurlFetcher>(); }

@@ -30,6 +30,9 @@
 // the window never waits for a slow host, applies their results on its own
 // thread, and signals when what is on display has changed. Text crosses
 // between the core's std::string and Qt's QString only here.
+// The fetcher the program reads http locations with, for the session to own.
+std::shared_ptr<const Fetcher> MakeNetworkFetcher();
+
 class FarmSession : public QObject {
   Q_OBJECT
 
@@ -148,7 +151,18 @@ class FarmSession : public QObject {
   BackgroundRunner& runner() { return runner_; }
   // What the refresh reads machines' files with, for a look at a machine
   // outside a refresh.
-  const std::shared_ptr<const Fetcher>& fetcher() const { return fetcher_; }
+  // A machine's locations as the machine dialog has them, to try them
+  // before they are kept.
+  struct MachineTest {
+    std::string statusPath;
+    std::string factorPath;
+    uint64_t lastOldFactor = 0;
+  };
+  // Reads the machine's files once, in the background, and gives `told`, on
+  // this thread, what they hold: a line for each. Nothing of it reaches the
+  // farm; `stop` stops the reading.
+  void testMachine(MachineTest test, std::stop_source stop,
+                   std::function<void(const QString&)> told);
 
   std::vector<MachineListRow> machineRows() const;
   MachineListRow machineRow(int row) const;

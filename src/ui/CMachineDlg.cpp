@@ -10,11 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "farm/Refresh.h"
 #include "model/Constants.h"
 #include "model/Numbers.h"
 #include "model/Redaction.h"
-#include "monitor/CellTexts.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 
@@ -22,32 +20,6 @@ namespace {
 
 const QString kStatusFile = QString::fromLatin1(kStatusFileName);
 const QString kFactorFile = QStringLiteral("fact.txt");
-
-std::string StatusReport(const Result<StatusReading>& status) {
-  if (!status) return "Status file: not read (" + status.error().message + ")";
-  const StatusReading& reading = status.value();
-  // Any text reads as a status file without a range: most likely the box
-  // names another file.
-  if (reading.Pmax == 0)
-    return std::string("Status file: read, but it names no range; is it a ") + kStatusFileName +
-           "?";
-  Machine machine;
-  ApplyStatusReading(machine, status);
-  const std::string position = reading.Done ? std::string("done")
-                                            : "at " + DecimalText(reading.CurrentP) + " (" +
-                                                  PercentDoneText(machine) + "% done)";
-  return "Status file: range " + DecimalText(reading.RangeStart) + "-" + DecimalText(reading.Pmax) +
-         ", " + position + ", " + SpeedText(machine);
-}
-
-std::string FactorReport(const Result<FactorScan>& factors) {
-  if (!factors) return "Factor file: not read (" + factors.error().message + ")";
-  const FactorReading& reading = factors.value().reading;
-  if (reading.TotalFactors == 0) return "Factor file: no factor lines yet";
-  return "Factor file: " + std::to_string(reading.TotalFactors) +
-         (reading.TotalFactors == 1 ? " factor line, " : " factor lines, ") +
-         std::to_string(reading.NewCount) + " of them new after the last submitted factor";
-}
 
 // The factor file a client keeps beside its status file, in the same folder
 // of a path or a URL.
@@ -225,31 +197,20 @@ void CMachineDlg::testLocations() {
   testStop_.request_stop();
   testStop_ = std::stop_source();
   testResult_->setText("Reading the status file and the factor file…");
-  const MachineLocations locations{
-      EditedLocation(*statusPath_, givenStatusPath_).toStdString(), std::nullopt,
-      EditedLocation(*factorPath_, givenFactorPath_).toStdString(),
-      ReadLeadingNumber(lastOldFactor_->text().toStdString()).value_or(0),
-      session_.model().Options.SpeedAvgIntervals};
   // The pointer goes null when the dialog goes, so that a result that
   // comes later touches nothing; it is only looked at on this thread.
-  session_.runner().run(
-      [locations, test, dialog = QPointer<CMachineDlg>(this),
-       fetcher = session_.fetcher()](const BackgroundRunner::Job& job) {
-        RefreshOptions options;
-        options.stop = job.stopToken();
-        auto files = std::make_shared<MachineFiles>(
-            std::move(FetchMachineFiles({locations}, *fetcher, options).front()));
-        job.post([dialog, test, files] {
-          if (dialog) dialog->showTestResult(test, *files);
-        });
-      },
-      testStop_);
+  session_.testMachine({EditedLocation(*statusPath_, givenStatusPath_).toStdString(),
+                        EditedLocation(*factorPath_, givenFactorPath_).toStdString(),
+                        ReadLeadingNumber(lastOldFactor_->text().toStdString()).value_or(0)},
+                       testStop_,
+                       [test, dialog = QPointer<CMachineDlg>(this)](const QString& text) {
+                         if (dialog) dialog->showTestResult(test, text);
+                       });
 }
 
-void CMachineDlg::showTestResult(uint64_t test, const MachineFiles& files) {
+void CMachineDlg::showTestResult(uint64_t test, const QString& text) {
   if (test != tests_) return;
-  testResult_->setText(
-      QString::fromStdString(StatusReport(files.Status) + "\n" + FactorReport(files.Factors)));
+  testResult_->setText(text);
   // A long reason (a URL and what its host said) may need more lines.
   if (const int needed = heightForWidth(width()); needed > height()) resize(width(), needed);
 }

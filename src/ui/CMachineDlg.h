@@ -11,7 +11,6 @@ class Prompter;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct MachineFiles;
 
 // A machine as the Options dialog's list holds it: four texts, as typed.
 struct MachineFields {
@@ -50,7 +49,7 @@ class CMachineDlg : public QDialog {
   void followStatusPath(const QString& statusPath);
   void browse(QLineEdit* box, const QString& caption, const QString& filter);
   void testLocations();
-  void showTestResult(uint64_t test, const MachineFiles& files);
+  void showTestResult(uint64_t test, const QString& text);
 
   Prompter& prompter_;
   FarmSession& session_;

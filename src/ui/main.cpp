@@ -2,10 +2,8 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <cstdio>
-#include <memory>
 #include <new>
 
-#include "location/CurlFetcher.h"
 #include "model/Constants.h"
 #include "model/SettingsLocation.h"
 #include "session/FarmSession.h"
@@ -59,7 +57,7 @@ int RunProgram(int argc, char** argv) {
   MessageBoxPrompter prompter;
   const bool named = parser.isSet(config);
   FarmSession session(named ? parser.value(config).toStdString() : DefaultSettingsPath(),
-                      std::make_shared<CurlFetcher>());
+                      MakeNetworkFetcher());
   CQuillstrandDlg window(session, prompter);
   StartProgram(session, window, prompter, named);
   return app.exec();
