@@ -1,4 +1,4 @@
-#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 

@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <algorithm>
-#include <memory>
-#include <optional>
 #include <string>
 
 #include "model/Constants.h"
