@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,8 @@
 #include "model/FileStamp.h"
 #include "model/Model.h"
 #include "model/Result.h"
+#include "ranges/Equalize.h"
+#include "ranges/QueueMerge.h"
 #include "session/BackgroundRunner.h"
 #include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
@@ -151,6 +154,39 @@ class FarmSession : public QObject {
   BackgroundRunner& runner() { return runner_; }
   // What the refresh reads machines' files with, for a look at a machine
   // outside a refresh.
+  // Equalize over the machines as the Manage ranges dialog edits them: first
+  // its plan, what the dialog tells and asks before it hands anything out,
+  // in that order; then the handing out.
+  struct EqualizeSteps {
+    // The machines left out, a line each, and a blank line; empty when
+    // every machine takes part. It goes before what Equalize tells last.
+    QString leftOut;
+    QString noSpeed;  // told instead of handing out, when no speed is known
+    QString attentionCaption;
+    QStringList attention;    // each told under attentionCaption
+    QString overlapQuestion;  // asked when some p would be sieved twice; Cancel stops
+    std::vector<EqualizeMachine> machines;
+    EqualizePlan plan;
+  };
+  EqualizeSteps planEqualize(const MachineTable& machines) const;
+  // Gives `machines` their new queues as planned, and the message that
+  // tells when everything should be done.
+  static QString equalize(MachineTable& machines, const EqualizeSteps& steps);
+
+  // Whether a machine with this status location has a queued range file: an
+  // http one has none.
+  static bool hasQueueFile(const std::string& statusPath);
+  // The merge of a queue edited in memory with its file as it is now.
+  using MergedQueue = ::MergedQueue;
+  // What a client took from a queue read as `asRead` that now holds `now`.
+  static std::vector<Range> takenRanges(const std::vector<Range>& asRead,
+                                        const std::vector<Range>& now);
+  // The edit from `asRead` to `edited` applied to the file's `now`, without
+  // what any client took (`taken`).
+  static MergedQueue mergeQueueEdit(const std::vector<Range>& asRead,
+                                    const std::vector<Range>& edited, const std::vector<Range>& now,
+                                    const std::vector<Range>& taken);
+
   // A machine's locations as the machine dialog has them, to try them
   // before they are kept.
   struct MachineTest {

@@ -12,11 +12,8 @@
 #include <chrono>
 #include <tuple>
 
-#include "farm/EqualizeLeftOut.h"
-#include "model/Constants.h"
 #include "model/Billions.h"
-#include "ranges/Equalize.h"
-#include "ranges/QueueFile.h"
+#include "model/Constants.h"
 #include "ui/CEditrangeDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
@@ -61,14 +58,6 @@ QString QueueSummary(const std::vector<Range>& queue) {
 
 bool ByBounds(const Range& a, const Range& b) {
   return std::tie(a.Pmin, a.Pmax) < std::tie(b.Pmin, b.Pmax);
-}
-
-// The machines Equalize leaves out, a line each, to go before what it
-// tells last; nothing when it keeps every machine.
-QString LeftOutText(const MachineTable& table, const std::vector<EqualizeMachine>& machines) {
-  QString text;
-  for (const std::string& message : LeftOutMessages(table, machines)) text += Text(message) + '\n';
-  return text.isEmpty() ? text : text + '\n';
 }
 
 bool Overlap(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin < a.Pmax; }
@@ -222,7 +211,7 @@ void CNextrangesDlg::showMachineRow(int index) {
 
 QString CNextrangesDlg::fileSummary(size_t index) const {
   const Machine& machine = machines_[index];
-  if (!RangeFilePath(machine.StatusPath)) return "no file";
+  if (!FarmSession::hasQueueFile(machine.StatusPath)) return "no file";
   if (!anyReading_) return kReading;
   if (!machine.QueueError.empty()) return "cannot be read";
   return QueueSummary(files_[index]);
@@ -232,9 +221,10 @@ void CNextrangesDlg::ShowQueuedRanges(int index, int selected) {
   const Machine& machine = machines_[static_cast<size_t>(index)];
   queueLabel_->setText("Queued ranges for " + Text(machine.Name));
   std::vector<Range> asRead = asRead_[static_cast<size_t>(index)];
-  const std::vector<Range> taken = read_[static_cast<size_t>(index)] && machine.QueueError.empty()
-                                       ? TakenRanges(asRead, files_[static_cast<size_t>(index)])
-                                       : std::vector<Range>();
+  const std::vector<Range> taken =
+      read_[static_cast<size_t>(index)] && machine.QueueError.empty()
+          ? FarmSession::takenRanges(asRead, files_[static_cast<size_t>(index)])
+          : std::vector<Range>();
   std::sort(asRead.begin(), asRead.end(), ByBounds);
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(machine.QueuedRanges.size()));
@@ -277,7 +267,7 @@ std::optional<int> CNextrangesDlg::machineToEdit(bool needsRange) {
     return std::nullopt;
   }
   const Machine& shown = machines_[static_cast<size_t>(machine)];
-  if (!RangeFilePath(shown.StatusPath)) {
+  if (!FarmSession::hasQueueFile(shown.StatusPath)) {
     tell("You can't manage ranges for http based locations.");
     return std::nullopt;
   }
@@ -340,7 +330,7 @@ void CNextrangesDlg::deleteRange() {
 void CNextrangesDlg::mergeThenEqualize() {
   readAgainThen([this](const Readings& readings) {
     const std::vector<std::vector<Range>> taken = takenSince(readings);
-    const std::vector<MergedQueue> merges = mergeWith(readings, taken);
+    const std::vector<FarmSession::MergedQueue> merges = mergeWith(readings, taken);
     if (!mayLeaveOut(merges, taken)) return;
     // Equalize hands out what the files hold now, with the edits so far.
     for (size_t i = 0; i < machines_.size(); ++i) {
@@ -355,23 +345,20 @@ void CNextrangesDlg::mergeThenEqualize() {
 
 void CNextrangesDlg::equalize() {
   if (!everyQueueRead()) return;
-  const std::vector<EqualizeMachine> machines =
-      EqualizeMachines(machines_, EqualizeLeftOut(machines_, session_.model().Options));
-  const EqualizePlan plan = PlanEqualize(machines);
+  const FarmSession::EqualizeSteps steps = session_.planEqualize(machines_);
   // Also when no speed is known: the machines left out may be why.
-  const QString leftOut = LeftOutText(machines_, machines);
-  if (!plan.SpeedKnown()) return tell(leftOut + kNoSpeedMessage);
-  for (const std::string& message : AttentionMessages(plan))
-    prompter_.ask(this, kAttentionCaption, Text(message), QMessageBox::Ok, QMessageBox::Ok,
+  if (!steps.noSpeed.isEmpty()) return tell(steps.leftOut + steps.noSpeed);
+  for (const QString& message : steps.attention)
+    prompter_.ask(this, steps.attentionCaption, message, QMessageBox::Ok, QMessageBox::Ok,
                   QMessageBox::Warning);
-  if (plan.Overlapped() && prompter_.ask(this, QString::fromLatin1(kAppName), kOverlapQuestion,
-                                         QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok,
-                                         QMessageBox::Question) != QMessageBox::Ok)
+  if (!steps.overlapQuestion.isEmpty() &&
+      prompter_.ask(this, QString::fromLatin1(kAppName), steps.overlapQuestion,
+                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok,
+                    QMessageBox::Question) != QMessageBox::Ok)
     return;
-  const EqualizeResult result = DistributeEqualize(machines, plan);
-  ApplyEqualize(machines_, result);
+  const QString done = FarmSession::equalize(machines_, steps);
   for (int i = 0; i < machineList_->topLevelItemCount(); ++i) showMachineRow(i);
-  tell(leftOut + Text(DoneMessage(result.Seconds)));
+  tell(steps.leftOut + done);
   // Selecting row 0 afresh shows its new queue, also when it was selected.
   machineList_->clearSelection();
   machineList_->setCurrentItem(machineList_->topLevelItem(0));
@@ -447,11 +434,11 @@ bool CNextrangesDlg::mergeable(size_t index, const Readings& readings) const {
 std::vector<std::vector<Range>> CNextrangesDlg::takenSince(const Readings& readings) const {
   std::vector<std::vector<Range>> taken(machines_.size());
   for (size_t i = 0; i < machines_.size(); ++i)
-    if (mergeable(i, readings)) taken[i] = TakenRanges(asRead_[i], readings[i].Ranges);
+    if (mergeable(i, readings)) taken[i] = FarmSession::takenRanges(asRead_[i], readings[i].Ranges);
   return taken;
 }
 
-std::vector<MergedQueue> CNextrangesDlg::mergeWith(
+std::vector<FarmSession::MergedQueue> CNextrangesDlg::mergeWith(
     const Readings& readings, const std::vector<std::vector<Range>>& taken) const {
   // A range moved to another machine must not be queued there while the
   // client it was taken from sieves it: what any client took counts for
@@ -459,20 +446,20 @@ std::vector<MergedQueue> CNextrangesDlg::mergeWith(
   std::vector<Range> takenByAny;
   for (const std::vector<Range>& took : taken)
     takenByAny.insert(takenByAny.end(), took.begin(), took.end());
-  std::vector<MergedQueue> merges;
+  std::vector<FarmSession::MergedQueue> merges;
   merges.reserve(machines_.size());
   for (size_t i = 0; i < machines_.size(); ++i) {
     // A file that cannot be read is left to the write to refuse.
     if (mergeable(i, readings))
-      merges.push_back(
-          MergeQueueEdit(asRead_[i], machines_[i].QueuedRanges, readings[i].Ranges, takenByAny));
+      merges.push_back(FarmSession::mergeQueueEdit(asRead_[i], machines_[i].QueuedRanges,
+                                                   readings[i].Ranges, takenByAny));
     else
       merges.push_back({machines_[i].QueuedRanges, {}});
   }
   return merges;
 }
 
-bool CNextrangesDlg::mayLeaveOut(const std::vector<MergedQueue>& merges,
+bool CNextrangesDlg::mayLeaveOut(const std::vector<FarmSession::MergedQueue>& merges,
                                  const std::vector<std::vector<Range>>& taken) {
   // Named after the machine whose client has begun it, wherever it was
   // to go.

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "model/Machine.h"
-#include "ranges/QueueMerge.h"
 #include "session/FarmSession.h"
 
 class Prompter;
@@ -76,11 +75,11 @@ class CNextrangesDlg : public QDialog {
   bool mergeable(size_t index, const Readings& readings) const;
   // What each machine's client took since its queue was read.
   std::vector<std::vector<Range>> takenSince(const Readings& readings) const;
-  std::vector<MergedQueue> mergeWith(const Readings& readings,
-                                     const std::vector<std::vector<Range>>& taken) const;
+  std::vector<FarmSession::MergedQueue> mergeWith(
+      const Readings& readings, const std::vector<std::vector<Range>>& taken) const;
   // Names the edited ranges a client has begun, if any, and asks whether
   // to go on without them.
-  bool mayLeaveOut(const std::vector<MergedQueue>& merges,
+  bool mayLeaveOut(const std::vector<FarmSession::MergedQueue>& merges,
                    const std::vector<std::vector<Range>>& taken);
   void write();
   void written(const FarmSession::QueueWriteOutcome& outcome);
