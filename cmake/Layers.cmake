@@ -13,10 +13,9 @@ set(quillstrand_over_ranges model location)
 set(quillstrand_over_submit model location)
 set(quillstrand_over_farm monitor ranges)
 set(quillstrand_over_session farm submit)
-# The window should sit over the session and the model alone; its files
-# still include headers of the farm and of the readers and ranges beneath
-# it, so until they go through the session it sits over the farm as well.
-set(quillstrand_over_ui session model farm)
+# The window sits over the session and the model alone: everything else of
+# the core it reaches through the session.
+set(quillstrand_over_ui session model)
 set(quillstrand_over_cli farm submit)
 
 # The layer the window reaches the core through: those over it see it, not
