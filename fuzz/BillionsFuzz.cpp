@@ -1,8 +1,8 @@
 // What the range dialogs read as billions is whole billions that fit, reads
 // back from its own text, and is refused for a sign.
 #include "FuzzInput.h"
-#include "model/Numbers.h"
 #include "model/Billions.h"
+#include "model/Numbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view typed = AsText(data, size);

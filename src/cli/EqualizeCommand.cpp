@@ -6,8 +6,8 @@
 
 #include "cli/RangesCommand.h"
 #include "farm/EqualizeLeftOut.h"
-#include "model/TerminalText.h"
 #include "model/Billions.h"
+#include "model/TerminalText.h"
 #include "ranges/Equalize.h"
 #include "ranges/QueueFile.h"
 #include "ranges/QueueWrites.h"
