@@ -25,7 +25,7 @@ SOURCES = {
     "fuzz_form_encode": (["tests/submit/FormEncodeTest.cpp"], b""),
     "fuzz_terminal_text": (["tests/cli/TerminalTextTest.cpp", "tests/cli/CliStatusTest.cpp"], b""),
     "fuzz_equalize": ([], b""),
-    "fuzz_billions": (["tests/ranges/BillionsTest.cpp"], b""),
+    "fuzz_billions": (["tests/model/BillionsTest.cpp"], b""),
 }
 
 # A literal, raw or not, and the literals written right after it.
