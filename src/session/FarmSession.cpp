@@ -134,23 +134,12 @@ struct FarmSession::RunningRefresh {
   QElapsedTimer started;
 };
 
-// A submission from its start to its end: what it posts and marks, and
-// what came of it once the site has answered.
-struct FarmSession::RunningSubmission {
-  SubmissionSnapshot snapshot;
-  std::optional<SubmissionOutcome> outcome;
-  // The settings file's submission turn, held until the marking is done.
-  std::optional<FileLock> turn;
-  // Whose factors were posted, for the question whether to mark them.
-  QString scope;
-};
-
 FarmSession::FarmSession(std::string settingsPath, std::shared_ptr<const Fetcher> fetcher,
                          QObject* parent)
     : QObject(parent),
       settingsPath_(std::move(settingsPath)),
       fetcher_(std::move(fetcher)),
-      log_(SubmissionLogPath(settingsPath_)) {}
+      submission_(*this, settingsPath_) {}
 
 FarmSession::~FarmSession() = default;
 
@@ -414,60 +403,14 @@ std::optional<SubmitMessage> FarmSession::submit(bool manual) {
     submitWanted_ = true;
     return std::nullopt;
   }
-  SubmissionStart start = BeginSubmission(model_, manual);
-  if (!start.Snapshot) {
-    emit submissionEnded();
-    return start.Message;
-  }
-  submission_ = std::make_unique<RunningSubmission>(
-      RunningSubmission{*start.Snapshot, {}, {}, newFactorsScope()});
-  emit activityChanged();
-  runner_.run([this, snapshot = std::make_shared<const SubmissionSnapshot>(*start.Snapshot),
-               limits = submitLimits_, path = settingsPath_](const BackgroundRunner::Job& job) {
-    auto taken = std::make_shared<TurnTaken>(
-        SendWhenItsTurn(*snapshot, path, kWindowSubmissionTurnWait, job.stopToken(), limits));
-    job.post([this, taken] {
-      deliver([this, taken] {
-        submission_->outcome = std::move(taken->Sent.Outcome);
-        submission_->turn = std::move(taken->Turn);
-        if (taken->Sent.Unanswered) emit problem(Text(*taken->Sent.Unanswered));
-        // Nothing to say (an automatic submission's answer, or an error
-        // that IgnoreErrors keeps quiet): it ends here, marking as old.
-        if (!outcomeMessage())
-          finishSubmission(true);
-        else
-          emit submissionAnswered();
-      });
-    });
-  });
-  return std::nullopt;
+  return submission_.start(manual);
 }
 
 std::optional<SubmitMessage> FarmSession::outcomeMessage() const {
-  if (!submission_ || !submission_->outcome) return std::nullopt;
-  std::optional<SubmitMessage> message =
-      OutcomeMessage(submission_->snapshot, *submission_->outcome);
-  // The question names what it is about.
-  if (message && message->YesNo) message->Text += "\r\n\r\n" + submission_->scope.toStdString();
-  return message;
+  return submission_.outcomeMessage();
 }
 
-void FarmSession::finishSubmission(bool agreed) {
-  if (!submission_ || !submission_->outcome) return;
-  const std::unique_ptr<RunningSubmission> ended = std::move(submission_);
-  const bool current = !settingsChangedOnDisk();
-  const SubmissionFinish finish =
-      FinishSubmission(model_, ended->snapshot, *ended->outcome, agreed, settingsPath_, log_);
-  if (finish.MarkedAsOld && finish.Saved) marksWritten(current);
-  emit activityChanged();
-  emit factorsChanged();
-  if (!finish.Saved)
-    emit problem("Cannot save the settings file " + Text(finish.Saved.error().message));
-  if (finish.LogProblem)
-    emit problem("Cannot write the submission log " + Text(finish.LogProblem->message));
-  for (const std::string& note : finish.Notes) emit problem(Text(note));
-  emit submissionEnded();
-}
+void FarmSession::finishSubmission(bool agreed) { submission_.finish(agreed); }
 
 Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
   putFarm(std::move(options), std::move(machines));

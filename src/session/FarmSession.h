@@ -25,6 +25,7 @@
 #include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
 #include "session/SpeedChartData.h"
+#include "session/SubmissionRun.h"
 #include "submit/Submission.h"
 #include "submit/SubmissionLog.h"
 
@@ -33,6 +34,11 @@
 // the window never waits for a slow host, applies their results on its own
 // thread, and signals when what is on display has changed. Text crosses
 // between the core's std::string and Qt's QString only here.
+// Its jobs live in parts: SubmissionRun posts the new factors and ends the
+// submission; MachineTest.cpp tries a machine's locations; RangeEdits.cpp
+// plans the range edits. The session itself keeps the settings file's
+// stamps, the refresh, the selection and chart, the farm's replacement and
+// the queue writes, the rows' texts and the edit lock.
 // The fetcher the program reads http locations with, for the session to own.
 std::shared_ptr<const Fetcher> MakeNetworkFetcher();
 
@@ -111,7 +117,7 @@ class FarmSession : public QObject {
   // failed save or log is told through `problem`.
   void finishSubmission(bool agreed);
   // How long a submission may wait for the site; tests shorten it.
-  void setSubmitLimits(FormPostLimits limits) { submitLimits_ = limits; }
+  void setSubmitLimits(FormPostLimits limits) { submission_.setLimits(limits); }
 
   // Puts the options and the machines of the Options dialog in place and
   // saves the settings; what was read for the old table is never applied
@@ -258,8 +264,11 @@ class FarmSession : public QObject {
   void chartChanged();
 
  private:
+  // The parts that do one of the session's jobs reach its model, runner
+  // and signals as the session does.
+  friend class SubmissionRun;
+
   struct RunningRefresh;
-  struct RunningSubmission;
 
   bool startRefresh();
   void putFarm(Settings options, MachineTable machines);
@@ -310,9 +319,6 @@ class FarmSession : public QObject {
   // Survives the table being replaced, as the machines do that stay.
   WarningMemory warnings_;
   std::unique_ptr<RunningRefresh> refresh_;
-  std::unique_ptr<RunningSubmission> submission_;
-  SubmissionLog log_;
-  FormPostLimits submitLimits_;
   uint64_t refreshes_ = 0;
   // The selected machine, in the table of revision selectedTable_; the
   // chart is of it too.
@@ -335,4 +341,5 @@ class FarmSession : public QObject {
   bool refreshWanted_ = false;
   bool submitWanted_ = false;
   std::vector<std::function<void()>> held_;
+  SubmissionRun submission_;
 };
