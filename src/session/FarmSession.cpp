@@ -2,16 +2,13 @@
 
 #include <QStringList>
 #include <algorithm>
-#include <new>
 
 #include "location/CurlFetcher.h"
 #include "location/Location.h"
-#include "location/StoppableFetcher.h"
 #include "model/Files.h"
 #include "model/Redaction.h"
 #include "model/SettingsFile.h"
 #include "monitor/MachineRow.h"
-#include "monitor/SpeedProfile.h"
 #include "ranges/QueueFile.h"
 #include "ranges/QueueWrites.h"
 #include "submit/NewFactorActions.h"
@@ -41,42 +38,6 @@ QString WaitedFor(const std::string& location) {
   if (!IsHttpLocation(shown)) return Text(shown);
   const std::string rest = shown.substr(7);
   return Text(rest.substr(0, rest.find('/')));
-}
-
-// A machine's chart from its status file, with the factors of the factor
-// file read for it. Runs on a worker thread.
-SpeedChartData ChartOf(QString machine, const std::string& statusPath,
-                       const LocationText& factorFile, const Fetcher& fetcher) {
-  SpeedChartData chart{std::move(machine), {}, {}};
-  const LocationText status = OpenLocation(statusPath, fetcher, kMaxFileSize);
-  if (!status) {
-    chart.problem = "status file: " + Text(status.error().message);
-    return chart;
-  }
-  // A status file of the largest size holds more reports than memory may.
-  try {
-    chart.profile = ReadSpeedProfile(status.value());
-    if (factorFile)
-      chart.profile.Factors =
-          FactorsInRange(factorFile.value(), chart.profile.RangeStart, chart.profile.AxisEnd());
-  } catch (const std::bad_alloc&) {
-    chart.profile = {};
-    chart.problem = Text(statusPath) + ": not enough memory to chart it";
-  }
-  return chart;
-}
-
-// Where `machine` is in `table`: at `index` while it is there still, else
-// where it moved to; none once it was removed. A machine is its two files:
-// one renamed is still the same client.
-std::optional<size_t> PlaceIn(const MachineTable& table, const Machine& machine, size_t index) {
-  const auto same = [&](const Machine& other) {
-    return other.FactorPath == machine.FactorPath && other.StatusPath == machine.StatusPath;
-  };
-  if (index < table.size() && same(table[index])) return index;
-  const auto found = std::find_if(table.begin(), table.end(), same);
-  if (found == table.end()) return std::nullopt;
-  return static_cast<size_t>(found - table.begin());
 }
 
 QString NewFactorsCount(int count) {
@@ -218,7 +179,7 @@ bool FarmSession::startRefresh() {
   refresh_ = std::make_unique<RunningRefresh>(model_, std::move(*request));
   const uint64_t id = refresh_->id = ++refreshes_;
   // A selected machine's factors stay on display; they are read again at the end.
-  if (selected()) refresh_->applier.ReleaseFactors();
+  if (selection_.selected()) refresh_->applier.ReleaseFactors();
   if (readTable_ != model_.TableRevision || everRead_.size() != model_.Machines.size()) {
     readTable_ = model_.TableRevision;
     everRead_.assign(model_.Machines.size(), false);
@@ -258,42 +219,31 @@ void FarmSession::endRefresh(uint64_t id) {
   if (!refresh_ || refresh_->id != id) return;
   const bool stale = refresh_->applier.Stale();
   // A refresh that kept the factors on display showed every machine's.
-  if (refresh_->applier.OwnsFactors()) shownMachine_.reset();
+  if (refresh_->applier.OwnsFactors()) selection_.showAll();
   refresh_->applier.Finish();
   refresh_.reset();
   emit activityChanged();
   emit refreshed();
-  readSelection();
+  selection_.read();
   // The table was replaced while its old machines were read: read the new.
   if (stale) refresh();
 }
 
 void FarmSession::selectMachine(int row) {
   if (row < 0 || static_cast<size_t>(row) >= model_.Machines.size()) return;
-  selected_ = static_cast<size_t>(row);
-  selectedTable_ = model_.TableRevision;
+  selection_.select(static_cast<size_t>(row));
   if (refresh_) refresh_->applier.ReleaseFactors();
-  readSelection();
+  selection_.read();
 }
 
 void FarmSession::selectAllMachines() {
-  if (!selected()) return;
-  selected_.reset();
-  ++selectionReads_;  // the selection's read under way is of no use now
-  ++chartReads_;
-  chartStale_ = false;
-  chart_ = {};
-  emit chartChanged();
+  if (!selection_.selected()) return;
+  selection_.drop();
   refresh();
 }
 
-std::optional<size_t> FarmSession::selected() const {
-  if (selectedTable_ != model_.TableRevision) return std::nullopt;
-  return selected_;
-}
-
 std::optional<int> FarmSession::selectedMachine() const {
-  if (const std::optional<size_t> index = selected()) return static_cast<int>(*index);
+  if (const std::optional<size_t> index = selection_.selected()) return static_cast<int>(*index);
   return std::nullopt;
 }
 
@@ -301,90 +251,9 @@ QString FarmSession::newFactorsScope() const {
   const QString factors = NewFactorsCount(model_.NewFactorCount);
   // One machine's factors are all the farm's when it is the only one.
   const std::optional<size_t> machine =
-      model_.Machines.size() == 1 ? std::optional<size_t>(0) : shownMachine_;
+      model_.Machines.size() == 1 ? std::optional<size_t>(0) : selection_.shownMachine();
   if (machine) return Text(model_.Machines[*machine].Name) + ": " + factors;
   return QString("All %1 machines: %2").arg(model_.Machines.size()).arg(factors);
-}
-
-void FarmSession::readSelection() {
-  const std::optional<size_t> machine = selected();
-  if (!machine) return;
-  const uint64_t selection = ++selectionReads_;
-  // Only the latest read is worth finishing.
-  selectionStop_.request_stop();
-  selectionStop_ = std::stop_source();
-  runner_.run(
-      [this, selection, table = model_.TableRevision, index = *machine,
-       path = model_.Machines[*machine].FactorPath, chart = nextChartRead(),
-       fetcher = fetcher_](const BackgroundRunner::Job& job) {
-        // A newer selection stops this read, even one waiting on a host.
-        const StoppableFetcher stoppable(*fetcher, job.stopToken());
-        auto file = std::make_shared<LocationText>(OpenLocation(path, stoppable));
-        if (job.stopRequested()) return;
-        job.post([this, selection, table, index, file] {
-          deliver([this, selection, table, index, file] {
-            applySelection(selection, table, index, *file);
-          });
-        });
-        if (chart) ReadChart(this, job, *chart, *file, stoppable);
-      },
-      selectionStop_);
-}
-
-void FarmSession::setChartShown(bool shown) {
-  chartShown_ = shown;
-  if (shown && chartStale_) readChart();
-}
-
-std::optional<FarmSession::ChartRequest> FarmSession::nextChartRead() {
-  // Only the latest read is worth finishing.
-  chartStop_.request_stop();
-  chartStop_ = std::stop_source();
-  const uint64_t read = ++chartReads_;
-  chartStale_ = !chartShown_;
-  if (!chartShown_ || !selected()) return std::nullopt;
-  const Machine& machine = model_.Machines[*selected()];
-  return ChartRequest{read, model_.TableRevision, Text(machine.Name), machine.StatusPath};
-}
-
-void FarmSession::readChart() {
-  if (!selected()) return;
-  const std::optional<ChartRequest> chart = nextChartRead();
-  if (!chart) return;
-  runner_.run(
-      [this, request = *chart, factorPath = model_.Machines[*selected()].FactorPath,
-       fetcher = fetcher_](const BackgroundRunner::Job& job) {
-        const StoppableFetcher stoppable(*fetcher, job.stopToken());
-        ReadChart(this, job, request, OpenLocation(factorPath, stoppable), stoppable);
-      },
-      chartStop_);
-}
-
-void FarmSession::ReadChart(FarmSession* session, const BackgroundRunner::Job& job,
-                            const ChartRequest& request, const LocationText& factorFile,
-                            const Fetcher& fetcher) {
-  if (job.stopRequested()) return;
-  auto chart = std::make_shared<SpeedChartData>(
-      ChartOf(request.machine, request.statusPath, factorFile, fetcher));
-  if (job.stopRequested()) return;
-  job.post([session, read = request.read, table = request.table, chart] {
-    session->deliver(
-        [session, read, table, chart] { session->applyChart(read, table, std::move(*chart)); });
-  });
-}
-
-void FarmSession::applyChart(uint64_t read, uint64_t table, SpeedChartData data) {
-  if (read != chartReads_ || table != model_.TableRevision) return;
-  chart_ = std::move(data);
-  emit chartChanged();
-}
-
-void FarmSession::applySelection(uint64_t selection, uint64_t table, size_t row,
-                                 const LocationText& factorFile) {
-  if (selection != selectionReads_ || table != model_.TableRevision) return;
-  ShowMachineFactorsFrom(model_, row, factorFile);
-  shownMachine_ = row;
-  emit factorsChanged();
 }
 
 Status FarmSession::markNewFactorsAsOld() {
@@ -420,19 +289,13 @@ Status FarmSession::replaceFarm(Settings options, MachineTable machines) {
 
 void FarmSession::putFarm(Settings options, MachineTable machines) {
   // The selected machine stays selected while the new table holds it.
-  const std::optional<size_t> kept =
-      selected() ? PlaceIn(machines, model_.Machines[*selected()], *selected()) : std::nullopt;
+  const std::optional<size_t> kept = selection_.placeIn(machines);
   model_.Options = std::move(options);
   ReplaceMachines(model_, std::move(machines));
   model_.NewFactorsText.clear();
   model_.AllFactorsText.clear();
   model_.NewFactorCount = 0;
-  selected_ = kept;
-  selectedTable_ = model_.TableRevision;
-  shownMachine_.reset();
-  ++chartReads_;
-  chartStale_ = false;
-  chart_ = {};
+  selection_.tableReplaced(kept);
   emit tableReplaced();
   emit factorsChanged();
   emit chartChanged();

@@ -24,6 +24,7 @@
 #include "session/BackgroundRunner.h"
 #include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
+#include "session/SelectionFollower.h"
 #include "session/SpeedChartData.h"
 #include "session/SubmissionRun.h"
 #include "submit/Submission.h"
@@ -35,10 +36,11 @@
 // thread, and signals when what is on display has changed. Text crosses
 // between the core's std::string and Qt's QString only here.
 // Its jobs live in parts: SubmissionRun posts the new factors and ends the
-// submission; MachineTest.cpp tries a machine's locations; RangeEdits.cpp
-// plans the range edits. The session itself keeps the settings file's
-// stamps, the refresh, the selection and chart, the farm's replacement and
-// the queue writes, the rows' texts and the edit lock.
+// submission; SelectionFollower keeps the selected machine and reads its
+// factors and its chart; MachineTest.cpp tries a machine's locations;
+// RangeEdits.cpp plans the range edits. The session itself keeps the
+// settings file's stamps, the refresh, the farm's replacement and the queue
+// writes, the rows' texts and the edit lock.
 // The fetcher the program reads http locations with, for the session to own.
 std::shared_ptr<const Fetcher> MakeNetworkFetcher();
 
@@ -93,8 +95,8 @@ class FarmSession : public QObject {
   // The speed chart follows the selected machine. It is read only while
   // the window shows it: with the selection's factor file, after each
   // refresh, and when it comes into view with something newer to show.
-  void setChartShown(bool shown);
-  const SpeedChartData& chart() const { return chart_; }
+  void setChartShown(bool shown) { selection_.setChartShown(shown); }
+  const SpeedChartData& chart() const { return selection_.chart(); }
 
   // Declares the new factors on display submitted, merging the marks into
   // the settings file as it is now; a change made to the file by another
@@ -266,6 +268,7 @@ class FarmSession : public QObject {
  private:
   // The parts that do one of the session's jobs reach its model, runner
   // and signals as the session does.
+  friend class SelectionFollower;
   friend class SubmissionRun;
 
   struct RunningRefresh;
@@ -277,27 +280,6 @@ class FarmSession : public QObject {
   void adoptSettings(Model written);
   void applyMachine(uint64_t id, size_t index, MachineFiles files);
   void endRefresh(uint64_t id);
-  std::optional<size_t> selected() const;
-  // Reads the selected machine's factor file (and its chart) to show them.
-  void readSelection();
-  void applySelection(uint64_t selection, uint64_t table, size_t row,
-                      const LocationText& factorFile);
-  struct ChartRequest {
-    uint64_t read;
-    uint64_t table;
-    QString machine;
-    std::string statusPath;
-  };
-  // What the chart's next read is to read, or nothing while the chart is
-  // hidden: it is read once it shows. Reads begun before are stale.
-  std::optional<ChartRequest> nextChartRead();
-  void readChart();
-  // On a worker thread: reads the chart's status file and hands the chart,
-  // with the factors of `factorFile`, to the session's thread.
-  static void ReadChart(FarmSession* session, const BackgroundRunner::Job& job,
-                        const ChartRequest& request, const LocationText& factorFile,
-                        const Fetcher& fetcher);
-  void applyChart(uint64_t read, uint64_t table, SpeedChartData data);
   // Puts what the queue files hold after a write into the model of `table`.
   void queuesWritten(uint64_t table, const std::vector<QueueReading>& readings);
   // Applies a result now, or when the last edit lock goes.
@@ -320,26 +302,13 @@ class FarmSession : public QObject {
   WarningMemory warnings_;
   std::unique_ptr<RunningRefresh> refresh_;
   uint64_t refreshes_ = 0;
-  // The selected machine, in the table of revision selectedTable_; the
-  // chart is of it too.
-  std::optional<size_t> selected_;
-  uint64_t selectedTable_ = 0;
-  // Whose factors are on display: a machine's, or with none every machine's.
-  std::optional<size_t> shownMachine_;
-  // Counts the selection's reads, so that a late one cannot overwrite a newer.
-  uint64_t selectionReads_ = 0;
-  std::stop_source selectionStop_;
   // Which machines of the table on display have been read at least once.
   uint64_t readTable_ = 0;
   std::vector<bool> everRead_;
-  uint64_t chartReads_ = 0;
-  std::stop_source chartStop_;
-  bool chartShown_ = false;
-  bool chartStale_ = false;  // something newer to show came while hidden
-  SpeedChartData chart_;
   int editLocks_ = 0;
   bool refreshWanted_ = false;
   bool submitWanted_ = false;
   std::vector<std::function<void()>> held_;
+  SelectionFollower selection_{*this};
   SubmissionRun submission_;
 };
