@@ -1,22 +1,14 @@
 #include "session/FarmSession.h"
 
-#include <QStringList>
 #include <algorithm>
 
 #include "location/CurlFetcher.h"
-#include "location/Location.h"
-#include "model/Files.h"
-#include "model/Redaction.h"
 #include "model/SettingsFile.h"
-#include "monitor/MachineRow.h"
 #include "ranges/QueueFile.h"
 #include "ranges/QueueWrites.h"
 #include "submit/NewFactorActions.h"
 
 namespace {
-
-// What a machine's row says while its first reading is awaited.
-const QString kReading = QStringLiteral("reading…");
 
 const QString kUnfinishedQueueWrite =
     QStringLiteral("A change of the queued range files that was cut short could not be finished: ");
@@ -29,15 +21,6 @@ Model SettingsOf(const Model& model) {
   settings.Options = model.Options;
   settings.Machines = model.Machines;
   return settings;
-}
-
-// Whom a read of `location` waits for: the host of an http location, the
-// file itself otherwise.
-QString WaitedFor(const std::string& location) {
-  const std::string shown = RedactPasswords(location);
-  if (!IsHttpLocation(shown)) return Text(shown);
-  const std::string rest = shown.substr(7);
-  return Text(rest.substr(0, rest.find('/')));
 }
 
 QString NewFactorsCount(int count) {
@@ -180,10 +163,7 @@ bool FarmSession::startRefresh() {
   const uint64_t id = refresh_->id = ++refreshes_;
   // A selected machine's factors stay on display; they are read again at the end.
   if (selection_.selected()) refresh_->applier.ReleaseFactors();
-  if (readTable_ != model_.TableRevision || everRead_.size() != model_.Machines.size()) {
-    readTable_ = model_.TableRevision;
-    everRead_.assign(model_.Machines.size(), false);
-  }
+  rows_.refreshStarted();
   emit activityChanged();
   emit refreshStarted(static_cast<int>(model_.Machines.size()));
 
@@ -210,7 +190,7 @@ bool FarmSession::startRefresh() {
 void FarmSession::applyMachine(uint64_t id, size_t index, MachineFiles files) {
   if (!refresh_ || refresh_->id != id || refresh_->applier.Stale()) return;
   const bool factorsGrew = refresh_->applier.Apply(index, std::move(files));
-  everRead_[index] = true;
+  rows_.machineRead(index);
   emit machineChanged(static_cast<int>(index));
   if (factorsGrew) emit factorsChanged();
 }
@@ -353,50 +333,15 @@ void FarmSession::finishQueueWrites() {
   });
 }
 
-bool FarmSession::everRead(size_t row) const {
-  return readTable_ == model_.TableRevision && row < everRead_.size() && everRead_[row];
-}
+bool FarmSession::waitingFor(size_t row) const { return refresh_ && !refresh_->applier.Read(row); }
 
-QString FarmSession::waitingToolTip(size_t row) const {
-  const Machine& machine = model_.Machines[row];
-  const std::string& location =
-      IsHttpLocation(machine.StatusPath) || !IsHttpLocation(machine.FactorPath)
-          ? machine.StatusPath
-          : machine.FactorPath;
-  return QString("waiting for %1 since %2 s")
-      .arg(WaitedFor(location))
-      .arg(refresh_->started.elapsed() / 1000);
-}
+int64_t FarmSession::refreshElapsed() const { return refresh_->started.elapsed(); }
 
 MachineListRow FarmSession::machineRow(int row) const {
-  const size_t index = static_cast<size_t>(row);
-  const Machine& machine = model_.Machines[index];
-  MachineListRow listRow;
-  listRow.waiting = refresh_ && !refresh_->applier.Read(index);
-  if (listRow.waiting && !everRead(index)) {
-    listRow.cells[0] = Text(machine.Name);
-    listRow.cells[1] = kReading;
-    listRow.toolTip = waitingToolTip(index);
-    return listRow;
-  }
-  const MachineRow texts = MachineRowTexts(machine);
-  for (size_t column = 0; column < kMachineColumnCount; ++column)
-    listRow.cells[column] = Text(texts[column]);
-  QStringList lines;
-  if (listRow.waiting) lines << waitingToolTip(index);
-  for (const std::string& line : UnreadFiles(machine)) lines << Text(line);
-  listRow.toolTip = lines.join('\n');
-  listRow.unreadable = !machine.StatusError.empty() || !machine.FactorError.empty();
-  return listRow;
+  return rows_.row(static_cast<size_t>(row));
 }
 
-std::vector<MachineListRow> FarmSession::machineRows() const {
-  std::vector<MachineListRow> rows;
-  rows.reserve(model_.Machines.size());
-  for (size_t row = 0; row < model_.Machines.size(); ++row)
-    rows.push_back(machineRow(static_cast<int>(row)));
-  return rows;
-}
+std::vector<MachineListRow> FarmSession::machineRows() const { return rows_.rows(); }
 
 QString FarmSession::newFactorsText() const { return Text(model_.NewFactorsText.joined()); }
 

@@ -24,6 +24,7 @@
 #include "session/BackgroundRunner.h"
 #include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
+#include "session/RowPresenter.h"
 #include "session/SelectionFollower.h"
 #include "session/SpeedChartData.h"
 #include "session/SubmissionRun.h"
@@ -37,10 +38,10 @@
 // between the core's std::string and Qt's QString only here.
 // Its jobs live in parts: SubmissionRun posts the new factors and ends the
 // submission; SelectionFollower keeps the selected machine and reads its
-// factors and its chart; MachineTest.cpp tries a machine's locations;
-// RangeEdits.cpp plans the range edits. The session itself keeps the
-// settings file's stamps, the refresh, the farm's replacement and the queue
-// writes, the rows' texts and the edit lock.
+// factors and its chart; RowPresenter words the machine list's rows;
+// MachineTest.cpp tries a machine's locations; RangeEdits.cpp plans the
+// range edits. The session itself keeps the settings file's stamps, the
+// refresh, the farm's replacement and the queue writes, and the edit lock.
 // The fetcher the program reads http locations with, for the session to own.
 std::shared_ptr<const Fetcher> MakeNetworkFetcher();
 
@@ -268,6 +269,7 @@ class FarmSession : public QObject {
  private:
   // The parts that do one of the session's jobs reach its model, runner
   // and signals as the session does.
+  friend class RowPresenter;
   friend class SelectionFollower;
   friend class SubmissionRun;
 
@@ -285,8 +287,10 @@ class FarmSession : public QObject {
   // Applies a result now, or when the last edit lock goes.
   void deliver(std::function<void()> apply);
   void unlocked();
-  bool everRead(size_t row) const;
-  QString waitingToolTip(size_t row) const;
+  // Whether the refresh under way has still to read machine `row`.
+  bool waitingFor(size_t row) const;
+  // How long the refresh under way has run, in milliseconds.
+  int64_t refreshElapsed() const;
 
   Model model_;
   std::string settingsPath_;
@@ -302,13 +306,11 @@ class FarmSession : public QObject {
   WarningMemory warnings_;
   std::unique_ptr<RunningRefresh> refresh_;
   uint64_t refreshes_ = 0;
-  // Which machines of the table on display have been read at least once.
-  uint64_t readTable_ = 0;
-  std::vector<bool> everRead_;
   int editLocks_ = 0;
   bool refreshWanted_ = false;
   bool submitWanted_ = false;
   std::vector<std::function<void()>> held_;
   SelectionFollower selection_{*this};
+  RowPresenter rows_{*this};
   SubmissionRun submission_;
 };
