@@ -13,6 +13,10 @@ struct Range {
   friend bool operator==(const Range&, const Range&) = default;
 };
 
+// Ranges are spans from Pmin up to Pmax: one that ends where another
+// begins does not overlap it.
+inline bool Overlaps(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin < a.Pmax; }
+
 // One sieve client: where its files are, and what the last refresh read
 // from them. Only the first four values are configured; every other field
 // is rebuilt by each refresh.

@@ -13,10 +13,6 @@ bool TakeOut(std::vector<Range>& ranges, const Range& range) {
   return true;
 }
 
-// As Equalize takes them, ranges are spans from Pmin up to Pmax: one that
-// ends where another begins does not overlap it.
-bool Overlaps(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin < a.Pmax; }
-
 bool OverlapsAny(const Range& range, const std::vector<Range>& ranges) {
   return std::any_of(ranges.begin(), ranges.end(),
                      [&](const Range& other) { return Overlaps(range, other); });

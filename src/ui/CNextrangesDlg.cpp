@@ -60,8 +60,6 @@ bool ByBounds(const Range& a, const Range& b) {
   return std::tie(a.Pmin, a.Pmax) < std::tie(b.Pmin, b.Pmax);
 }
 
-bool Overlap(const Range& a, const Range& b) { return a.Pmin < b.Pmax && b.Pmin < a.Pmax; }
-
 // The line that names an edited range the client of `machine` has begun.
 QString LeftOutLine(const std::string& machine, const Range& range) {
   return Text(machine) + " has begun " + Text(BillionsText(range.Pmin)) + "–" +
@@ -234,7 +232,7 @@ void CNextrangesDlg::ShowQueuedRanges(int index, int selected) {
     SetBold(row, !std::binary_search(asRead.begin(), asRead.end(), range, ByBounds));
     // What the client has begun stays in view, greyed, until OK leaves it out.
     if (std::any_of(taken.begin(), taken.end(),
-                    [&](const Range& took) { return Overlap(took, range); }))
+                    [&](const Range& took) { return Overlaps(took, range); }))
       MarkTaken(row, Text(machine.Name) +
                          " has begun this range since this dialog opened: OK leaves it out.");
     rows.append(row);
@@ -466,7 +464,7 @@ bool CNextrangesDlg::mayLeaveOut(const std::vector<FarmSession::MergedQueue>& me
   const auto taker = [&](size_t machine, const Range& range) {
     for (size_t i = 0; i < taken.size(); ++i)
       if (std::any_of(taken[i].begin(), taken[i].end(),
-                      [&](const Range& took) { return Overlap(took, range); }))
+                      [&](const Range& took) { return Overlaps(took, range); }))
         return i;
     return machine;
   };
