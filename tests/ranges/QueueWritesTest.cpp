@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 #include "ranges/QueueFile.h"
 #include "ranges/QueueWrites.h"
@@ -281,6 +282,25 @@ TEST_F(QueueWritesTest, LeavesAQueueThatWasNotEditedAlone) {
   EXPECT_EQ(ReadFile(paths[0]), "# by hand\n" + FormatQueuedRanges(before[0]));
   EXPECT_EQ(Queues()[2], after[2]);
   EXPECT_FALSE(std::filesystem::exists(dir.file("offline")));
+}
+
+// Two quillstrands (a window and a cron's equalize, say) make the same edit
+// from the same reading at once: they take turns, and every p stays queued
+// exactly once.
+TEST_F(QueueWritesTest, TwoWritersOfTheSameEditQueueEveryPOnce) {
+  const std::vector<Range> queuedBefore = HeldOnce(before);
+  std::array<std::optional<Status>, 2> results;
+  std::vector<std::thread> writers;
+  for (std::optional<Status>& result : results)
+    writers.emplace_back([&] {
+      const auto written = WriteEditedQueues(intent, Targets());
+      result = written ? Ok() : Status(written.error());
+    });
+  for (std::thread& writer : writers) writer.join();
+  for (const std::optional<Status>& result : results)
+    EXPECT_TRUE(*result) << result->error().message;
+  EXPECT_EQ(HeldOnce(Queues()), queuedBefore);
+  EXPECT_FALSE(std::filesystem::exists(intent));
 }
 
 }  // namespace
