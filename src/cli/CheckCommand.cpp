@@ -27,25 +27,29 @@ std::string OkText(const std::vector<MachineHealth>& health) {
   return "OK: " + Joined(counts, ", ");
 }
 
+// "box3: stalled (no progress since 14:02)": the " | " between machines
+// leaves "; " and ", " to the details.
+std::string MachineText(const Machine& machine, const MachineHealth& health) {
+  std::string text = machine.Name + ": " + HealthName(health.State);
+  if (!health.Detail.empty()) text += " (" + health.Detail + ")";
+  return TerminalText(text);
+}
+
 }  // namespace
 
 CheckLine CheckFarm(const MachineTable& machines, const std::vector<MachineHealth>& health) {
   std::vector<std::string> unreachable, warnings;
   for (size_t i = 0; i < machines.size() && i < health.size(); ++i) {
     if (health[i].State == HealthState::Unreachable)
-      unreachable.push_back(TerminalText(machines[i].Name));
-    else if (Warns(health[i].State))
-      warnings.push_back(TerminalText(WarningText(machines[i], health[i])));
-    else if (IsIdle(health[i]))
-      warnings.push_back(TerminalText(machines[i].Name + " " + health[i].Detail));
+      unreachable.push_back(MachineText(machines[i], health[i]));
+    else if (Warns(health[i].State) || IsIdle(health[i]))
+      warnings.push_back(MachineText(machines[i], health[i]));
   }
   if (!unreachable.empty()) {
-    std::string text = "CRITICAL: " + std::to_string(unreachable.size()) + " unreachable (" +
-                       Joined(unreachable, ", ") + ")";
-    if (!warnings.empty()) text += "; " + Joined(warnings, "; ");
-    return {kCheckCritical, text};
+    unreachable.insert(unreachable.end(), warnings.begin(), warnings.end());
+    return {kCheckCritical, "CRITICAL: " + Joined(unreachable, " | ")};
   }
-  if (!warnings.empty()) return {kCheckWarning, "WARNING: " + Joined(warnings, "; ")};
+  if (!warnings.empty()) return {kCheckWarning, "WARNING: " + Joined(warnings, " | ")};
   return {kCheckOk, OkText(health)};
 }
 

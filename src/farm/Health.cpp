@@ -128,8 +128,7 @@ MachineHealth HealthOf(const Machine& machine, const Settings& options, int64_t 
   const bool queueEmpty = QueueKnown(machine) && machine.QueuedRanges.empty();
   if (const std::string* error = ReadError(machine))
     return {HealthState::Unreachable, queueEmpty, *error};
-  if (IsFinished(machine))
-    return {HealthState::Finished, queueEmpty, "finished; " + QueueText(machine)};
+  if (IsFinished(machine)) return {HealthState::Finished, queueEmpty, QueueText(machine)};
 
   const std::optional<int64_t> changed = StatusChangedAt(machine);
   if (changed && now - *changed >= int64_t{options.StalledMinutes} * 60)
@@ -160,6 +159,9 @@ FarmSummary SummarizeFarm(const Model& model, int64_t now) {
 }
 
 std::string SummaryText(const FarmSummary& summary) {
+  const int32_t inFarm = summary.Working + summary.RunningDry + summary.Finished + summary.Stalled +
+                         summary.Unreachable;
+  if (inFarm == 0) return "No machines";
   const auto count = [](int32_t machines, const char* state) {
     return std::to_string(machines) + " " + state;
   };

@@ -40,8 +40,9 @@ struct MachineHealth {
   // Nothing in its queue (known to be empty): a finished machine is idle.
   bool QueueEmpty = true;
   // The explanation for people, for the row's tooltip: "no progress since
-  // 14:02", "queue empty; range ends in 3h 10m", the read error, "finished;
-  // 2 ranges queued", "range ends in 2d 4h; 1 range queued".
+  // 14:02", "queue empty; range ends in 3h 10m", the read error, "2 ranges
+  // queued" (finished), "range ends in 2d 4h; 1 range queued". It does not
+  // repeat the state, which is always shown beside it.
   std::string Detail;
 
   friend bool operator==(const MachineHealth&, const MachineHealth&) = default;
@@ -77,7 +78,7 @@ FarmSummary SummarizeFarm(const Model& model, int64_t now);
 
 // "5 working, 1 running dry, 1 finished, 1 stalled, 0 unreachable; 1234 kp/s;
 // 17 new factors; farm done 12 Dec 2026 14:02" ("farm end unknown" without
-// DoneAt).
+// DoneAt); "No machines" for a farm without any.
 std::string SummaryText(const FarmSummary& summary);
 
 // The warning of a machine in a warning state: "box3 stalled: no progress

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ std::string ClockText(int64_t unixSeconds) {
   char text[8];
   std::strftime(text, sizeof text, "%H:%M", &utc);
   return text;
+}
+
+// The check's line with each unreachable machine's read error, which names
+// a port chosen at random, as "…".
+std::string WithoutReadErrors(const std::string& line) {
+  return std::regex_replace(line, std::regex(R"(: unreachable \(.*?\)(?= \| |\n))"),
+                            ": unreachable (…)");
 }
 
 class CliHealthTest : public ::testing::Test {
@@ -92,7 +100,7 @@ class CliHealthTest : public ::testing::Test {
 
 TEST_F(CliHealthTest, CheckGivesEachCodeOnAFarmMadeForIt) {
   const int64_t stalledAt = Now() - 7200;
-  const std::string stalledLine = "box3 stalled: no progress since " + ClockText(stalledAt);
+  const std::string stalledLine = "box3: stalled (no progress since " + ClockText(stalledAt) + ")";
   struct Case {
     const char* name;
     std::vector<FarmMachine> machines;
@@ -112,22 +120,22 @@ TEST_F(CliHealthTest, CheckGivesEachCodeOnAFarmMadeForIt) {
       Case{"running dry and idle",
            {{"box4", kEndingSoon}, {"box5", kDone}},
            1,
-           "WARNING: box4 running dry: queue empty; range ends in 0m; box5 finished; queue "
-           "empty"},
+           "WARNING: box4: running dry (queue empty; range ends in 0m) | box5: finished (queue "
+           "empty)"},
       Case{"unreachable",
            {{"box1", kWorking, kQueue}, {"box8", ""}},
            2,
-           "CRITICAL: 1 unreachable (box8)"},
+           "CRITICAL: box8: unreachable (…)"},
       Case{"unreachable and stalled",
            {{"box8", ""}, {"box3", kWorking, kQueue, 7200}, {"box9", ""}},
            2,
-           "CRITICAL: 2 unreachable (box8, box9); " + stalledLine},
+           "CRITICAL: box8: unreachable (…) | box9: unreachable (…) | " + stalledLine},
   };
   for (const auto& [name, machines, code, line] : cases) {
     SCOPED_TRACE(name);
     const CliRun run = RunWith({"--config", Farm(machines), "check"});
     EXPECT_EQ(run.code, code) << run.err;
-    EXPECT_EQ(run.out, line + "\n");
+    EXPECT_EQ(WithoutReadErrors(run.out), line + "\n");
   }
 }
 
@@ -140,7 +148,7 @@ TEST_F(CliHealthTest, CheckIsUnknownWithoutItsSettings) {
 
 TEST_F(CliHealthTest, CheckMakesNamesSafeForATerminal) {
   const CliRun run = RunWith({"--config", Farm({{"box\x1b]0;owned\x07", ""}}), "check"});
-  EXPECT_EQ(run.out, "CRITICAL: 1 unreachable (box\\x1b]0;owned\\x07)\n");
+  EXPECT_EQ(WithoutReadErrors(run.out), "CRITICAL: box\\x1b]0;owned\\x07: unreachable (…)\n");
 }
 
 TEST_F(CliHealthTest, StatusShowsEachMachinesHealthAndTheSummary) {

@@ -55,7 +55,7 @@ TEST_F(CliRedactionTest, NoOutputShowsThePasswordOfALocation) {
       {{"status", "--json"}, "\"detail\": \"" + shownHttp_ + "/QsvStatus.dat: "},
       {{"status", "--machine", "0"}, shownHttp_ + "/fact.txt: "},
       {{"watch", "--ticks", "1"}, "warning: far unreachable: " + shownHttp_ + "/QsvStatus.dat: "},
-      {{"check"}, "CRITICAL: 2 unreachable (far, odd)"},
+      {{"check"}, "CRITICAL: far: unreachable (" + shownHttp_ + "/QsvStatus.dat: "},
       {{"ranges"}, "Queued ranges for odd\n"},
   };
   for (const auto& [args, shown] : cases) {

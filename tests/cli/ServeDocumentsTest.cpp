@@ -174,7 +174,7 @@ TEST(DashboardPageTest, HasEveryColumnAndEveryMachinesRow) {
         "scope=\"row\"><span class=\"icon\" aria-label=\"working\">\u25B6</span> alpha</th>"
         "<td>7</td><td>1000000000</td><td>2000000000</td><td>1500000000</td><td>50</td>"
         "<td>50 kp/s</td><td>0d 2h 46m</td><td>0</td><td>0/G</td><td>3-3</td></tr>",
-        "<tr class=\"finished\" title=\"finished: finished; 2 ranges queued\">",
+        "<tr class=\"finished\" title=\"finished: 2 ranges queued\">",
         "<tr class=\"unreachable\" title=\"unreachable: its files could not be read\">",
         "</span> &lt;b&gt;&quot;q\\uote&quot;&lt;/b&gt;\\x0a\\xff</th>"})
     EXPECT_NE(page.find(row), std::string::npos) << row;

@@ -81,13 +81,13 @@ TEST_F(HealthTest, EveryStateAndItsBoundaries) {
              m.Done = true;
              m.QueuedRanges.clear();
            },
-           {H::Finished, true, "finished; queue empty"}},
+           {H::Finished, true, "queue empty"}},
       Case{"at its bound, two queued",
            [](Machine& m) {
              m.CurrentP = m.Pmax;
              m.QueuedRanges.push_back({5'000'000'000'000, 6'000'000'000'000});
            },
-           {H::Finished, false, "finished; 2 ranges queued"}},
+           {H::Finished, false, "2 ranges queued"}},
       Case{"just below its bound",
            [](Machine& m) { m.CurrentP = m.Pmax - 1; },
            {H::Working, false, "range ends in 0m; 1 range queued"}},
@@ -99,7 +99,7 @@ TEST_F(HealthTest, EveryStateAndItsBoundaries) {
              m.Done = true;
              m.StatusModified = kNow - 86400;
            },
-           {H::Finished, false, "finished; 1 range queued"}},
+           {H::Finished, false, "1 range queued"}},
       Case{"file unchanged for 30 minutes",
            [](Machine& m) { m.StatusModified = kNow - 30 * 60; },
            {H::Stalled, false, "no progress since 13:32"}},
@@ -175,7 +175,7 @@ TEST_F(HealthTest, EveryStateAndItsBoundaries) {
              m.QueuedRanges.clear();
              m.Done = true;
            },
-           {H::Finished, false, "finished; queue not known"}},
+           {H::Finished, false, "queue not known"}},
   };
   for (const auto& [name, change, health, stalledMinutes, dryHours] : cases) {
     SCOPED_TRACE(name);
@@ -223,6 +223,10 @@ TEST_F(HealthTest, SummaryCountsTheFarmAndItsEnd) {
   summary.NewFactors = 1;
   EXPECT_TRUE(SummaryText(summary).ends_with("; 1 new factor; farm end unknown"))
       << SummaryText(summary);
+
+  // A farm without machines ends at once: there is nothing to date.
+  model.Machines.clear();
+  EXPECT_EQ(SummaryText(SummarizeFarm(model, kNow)), "No machines");
 }
 
 TEST_F(HealthTest, WarnsOnceWhenAMachineEntersAWarningState) {
