@@ -120,7 +120,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   AddMachineOption(*markOld, markOldMachine,
                    "Mark the new factors of the machine with this index (from 0) alone");
   CLI::App* watch = app.add_subcommand(
-      "watch", "Refresh, and submit when AutoSubmit is on, every AutoTimerInterval minutes");
+      "watch",
+      "Refresh, and submit when AutoSubmit is on, at once and every AutoTimerInterval minutes");
   WatchRequest watchRequest;
   watch->add_option("--ticks", watchRequest.ticks, "End after this many ticks")
       ->check(CLI::PositiveNumber)

@@ -121,9 +121,11 @@ int RunWatch(Model& model, const Fetcher& fetcher, const WatchRequest& request,
              const std::string& settingsPath, std::stop_token stop, std::ostream& out,
              std::ostream& err) {
   Watch watch(model, fetcher, settingsPath, stop, out, err);
+  // The first tick comes at once: whoever starts a watch wants to see the
+  // farm now, not after a day's interval.
   for (int tick = 1; !request.ticks || tick <= *request.ticks; ++tick) {
     // The interval as the settings file said at the last tick.
-    if (!WaitFor(AutoTimerPeriod(model.Options, AutomationMinute()), stop)) break;
+    if (tick > 1 && !WaitFor(AutoTimerPeriod(model.Options, AutomationMinute()), stop)) break;
     watch.Tick(tick);
   }
   return 0;

@@ -12,9 +12,9 @@ struct WatchRequest {
   std::optional<int> ticks;  // end after so many; none: until stopped
 };
 
-// The automation timer without a window: every AutoTimerInterval minutes
-// (of AutomationMinute's length, counted from the end of the previous
-// tick) a refresh and, when AutoSubmit is on, a submission in automatic
+// The automation timer without a window: at once and then every
+// AutoTimerInterval minutes (of AutomationMinute's length, counted from the
+// end of the previous tick) a refresh and, when AutoSubmit is on, a submission in automatic
 // mode, with one line per tick on `out`, followed by one for each machine
 // that has become stalled, unreachable or running dry since the last (WarningMemory: a machine
 // renamed or moved in the file meanwhile is the one it was). Whatever AutoRefresh says:

@@ -185,11 +185,15 @@ TEST_F(CliSubmitTest, MarksOnlyWhenTheSiteVerifiedEveryFactorPosted) {
       Case{"", {}, 0, "", true},
       Case{"3 of 3", {"--mark-anyway"}, 0, "", true},
       Case{"0 of 60", {}, 1, none, false},
-      Case{"2 of 3", {}, 1, "The site verified 2 of 3 factors; nothing was marked as old.\n", false},
-      Case{"4 of 4", {}, 1, "The site verified 4 of 4 factors; nothing was marked as old.\n", false},
+      Case{
+          "2 of 3", {}, 1, "The site verified 2 of 3 factors; nothing was marked as old.\n", false},
+      Case{
+          "4 of 4", {}, 1, "The site verified 4 of 4 factors; nothing was marked as old.\n", false},
       Case{"0 of 60", {"--no-mark"}, 1, none, false},
       Case{"0 of 60", {"--mark-anyway"}, 0, "", true},
-      Case{"99999999999999999999 of -5", {"--mark-anyway"}, 1,
+      Case{"99999999999999999999 of -5",
+           {"--mark-anyway"},
+           1,
            "Couldn't trust the submission page: \"99999999999999999999 of -5 verified in\" is an "
            "answer the site should not give.",
            false},
@@ -208,7 +212,9 @@ TEST_F(CliSubmitTest, MarksOnlyWhenTheSiteVerifiedEveryFactorPosted) {
     // The log tells it too.
     const std::string last = Log().substr(Log().rfind("manual submission"));
     const bool toldWhy = err.starts_with("The site verified");
-    EXPECT_NE(last.find(marked ? "  marked as old\n" : toldWhy ? "  " + err : "  not marked as old\n"),
+    EXPECT_NE(last.find(marked    ? "  marked as old\n"
+                        : toldWhy ? "  " + err
+                                  : "  not marked as old\n"),
               std::string::npos)
         << last;
   }
@@ -300,8 +306,9 @@ TEST_F(CliSubmitTest, AKilledSubmissionMarksNothingUnpostedAndIsNamedNextTime) {
 
     const CliRun next = Run({"submit"});
     EXPECT_EQ(next.code, 0) << next.err;
-    const bool named = next.err.find("has no answer on record; its factors may be on the site "
-                                     "already.") != std::string::npos;
+    const bool named = next.err.find(
+                           "has no answer on record; its factors may be on the site "
+                           "already.") != std::string::npos;
     if (posted && marks == before) {
       ++postedUnmarked;
       EXPECT_TRUE(named) << next.err;
@@ -334,8 +341,8 @@ TEST_F(CliSubmitTest, AKilledMarkOldMarksAllOrNothing) {
 
 bool HoldsOpen(pid_t pid, const std::string& path) {
   std::error_code error;
-  for (const auto& fd : std::filesystem::directory_iterator(
-           "/proc/" + std::to_string(pid) + "/fd", error)) {
+  for (const auto& fd :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
     if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
   }
   return false;
@@ -401,7 +408,7 @@ std::vector<std::string> TickLines(const std::string& out) {
 TEST_F(CliSubmitTest, WatchRefreshesAndSubmitsEveryPeriod) {
   const auto start = std::chrono::steady_clock::now();
   const CliRun run = Run({"watch", "--ticks", "2"});
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);  // two periods of one minute
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);  // at once, then a minute later
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(TickLines(run.out),
             (std::vector<std::string>{
@@ -410,6 +417,20 @@ TEST_F(CliSubmitTest, WatchRefreshesAndSubmitsEveryPeriod) {
                 "tick 2: 2 of 2 machines read, 0 new factors, nothing to submit"}));
   EXPECT_EQ(LastOldFactors(), (std::vector<uint64_t>{1700000009, 2000000011}));
   EXPECT_NE(Log().find("automatic submission of 3 factors"), std::string::npos) << Log();
+}
+
+// With the default interval of a day, a watch that waited first would say
+// nothing for a day.
+TEST_F(CliSubmitTest, WatchTicksOnceAtStart) {
+  ::setenv("QUILLSTRAND_MINUTE_MS", "60000", 1);
+  const std::string out = dir_.file("watch.out");
+  CliProcess watch({"--config", settings_, "watch"}, out);
+  ASSERT_TRUE(watch.Started());
+  EXPECT_TRUE(WaitUntil([&] { return ReadFile(out).find("tick 1:") != std::string::npos; }))
+      << ReadFile(out);
+  watch.Signal(SIGTERM);
+  const int status = watch.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(CliSubmitTest, WatchMarksOnlyWhatTheSiteVerifiedWhole) {
