@@ -23,7 +23,7 @@ struct Settings {
   std::string CopyNewURL = kDefaultCopyNewUrl;
   uint32_t SpeedAvgIntervals = 5;  // at least 1
   bool Login = true;
-  std::string Username = "your username";
+  std::string Username;
   std::string Password;  // in clear; stored encoded
   bool AutoRefresh = false;
   bool AutoSubmit = false;

@@ -102,6 +102,7 @@ COptionsDlg::COptionsDlg(const Settings& settings, const MachineTable& machines,
   passwordLabel_->setObjectName("passwordLabel");
   minutesLabel_->setObjectName("minutesLabel");
   username_->setToolTip("Your username on the " + kProject + " site");
+  username_->setPlaceholderText("your username");
   password_->setToolTip("Your password on the " + kProject + " site");
   password_->setEchoMode(QLineEdit::Password);
   makeMachineList(machines);

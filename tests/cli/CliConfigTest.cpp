@@ -16,7 +16,7 @@ TEST(CliConfig, PrintsSettingsAndMachinesWithoutThePassword) {
   EXPECT_EQ(run.code, 0) << run.err;
   for (const char* expected :
        {"Settings file: ", "Machines           1", "Password           (set)",
-        "Username           your username", "[Machine 0]", "Name               alpha\\x1b[2J\n",
+        "Username           \n", "[Machine 0]", "Name               alpha\\x1b[2J\n",
         "FactorPath         /a/fact.txt", "LastOldFactor      4294967296"}) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
   }

@@ -63,7 +63,7 @@ TEST(SettingsFile, MissingFileGivesTheDefaults) {
   ASSERT_TRUE(LoadSettings(dir.file("quillstrand.ini"), model));
   EXPECT_TRUE(model.Machines.empty());
   EXPECT_EQ(model.Options, Settings{});
-  EXPECT_EQ(model.Options.Username, "your username");
+  EXPECT_EQ(model.Options.Username, "");
   EXPECT_TRUE(model.Options.Login);
   EXPECT_TRUE(model.Options.LaunchCopyNewURL);
   EXPECT_EQ(model.Options.SpeedAvgIntervals, 5u);
@@ -81,7 +81,7 @@ TEST(SettingsFile, FirstSaveWritesEveryKeyInOrder) {
             "LaunchCopyNewURL=1\n"
             "CopyNewURL=http://qv.example.org/sieve/\n"
             "SpeedAvgIntervals=5\n"
-            "Username=your username\n"
+            "Username=\n"
             "Password=\n"
             "Login=1\n"
             "AutoRefresh=0\n"

@@ -157,6 +157,7 @@ class AutoTimerTest : public QObject {
     configured.Options.AutoRefresh = autoRefresh;
     configured.Options.AutoSubmit = autoSubmit;
     configured.Options.AutoTimerInterval = 1;
+    configured.Options.Username = kSiteUser;
     configured.Machines.emplace_back("local", dir_->write("local/fact.txt", kFactor),
                                      dir_->write("local/QsvStatus.dat", kStatus), 0);
     configured.Machines.emplace_back("slow", "http://slow/fact.txt", "http://slow/QsvStatus.dat",

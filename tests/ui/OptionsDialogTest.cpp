@@ -313,7 +313,7 @@ class OptionsDialogTest : public QObject {
     const Model saved = Saved(standard.settingsPath);
     QCOMPARE(saved.Machines.size(), size_t{3});
     QCOMPARE(saved.Machines[0].LastOldFactor, StandardFarm::kAlpha[1]);
-    QCOMPARE(saved.Options, Settings{});
+    QCOMPARE(saved.Options, TestFarm::options());
     QVERIFY(prompter_.shown().empty());
   }
 
@@ -389,7 +389,7 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(prompter_.shown().size(), size_t{1});
     QCOMPARE(prompter_.shown()[0].caption, QString("quillstrand"));
     QCOMPARE(prompter_.shown()[0].text, message);
-    QCOMPARE(open.session.model().Options, Settings{});
+    QCOMPARE(open.session.model().Options, TestFarm::options());
     QCOMPARE(ReadFile(standard.settingsPath), before);
     QVERIFY(open.settle());
   }
@@ -553,6 +553,33 @@ class OptionsDialogTest : public QObject {
     QVERIFY(file.find("[Machine 2]") != std::string::npos);
     QVERIFY(file.find("Name=gamma") != std::string::npos);
     QVERIFY(Saved(standard.settingsPath).Machines.empty());
+  }
+
+  // "your username" is a hint, not a value: it is never posted as one, but a
+  // file that holds it as its username keeps it.
+  void usernameHintShowsOnlyWhenThereIsNone_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("none") << ""
+                          << "";
+    QTest::newRow("the hint's text") << "Username=your username\n"
+                                     << "your username";
+  }
+  void usernameHintShowsOnlyWhenThereIsNone() {
+    QFETCH(QString, line);
+    QFETCH(QString, shown);
+    TempDir dir;
+    const std::string settings =
+        dir.write("quillstrand.ini", "[Settings]\nMachines=0\n" + line.toStdString());
+    OpenWindow open(settings, prompter_);
+    QVERIFY(open.settle());
+    InOptions(open, [&](QDialog& options) {
+      QCOMPARE(Box(options, "usernameBox")->text(), shown);
+      QCOMPARE(Box(options, "usernameBox")->placeholderText(), QString("your username"));
+      Click(options, "okButton");
+    });
+    QVERIFY(open.settle());
+    QCOMPARE(QString::fromStdString(Saved(settings).Options.Username), shown);
   }
 
   void editOrDeleteWithoutSelectionSaysSo_data() {

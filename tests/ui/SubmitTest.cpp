@@ -41,7 +41,7 @@ class SubmitTest : public QObject {
 
     QCOMPARE(prompter_.shown().size(), size_t{1});
     QCOMPARE(prompter_.shown()[0].caption, QString("Submission results"));
-    QCOMPARE(prompter_.shown()[0].text, QString("logged in as : your username\n"
+    QCOMPARE(prompter_.shown()[0].text, QString("logged in as : farmer\n"
                                                 "verified : 5 of 5\n"
                                                 "new factors : 5 of 5\n"
                                                 "\nMark factors as old?\n"

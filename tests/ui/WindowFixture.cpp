@@ -8,6 +8,7 @@
 #include <QTreeView>
 
 #include "model/SettingsFile.h"
+#include "support/SiteUser.h"
 #include "ui/FactorPane.h"
 #include "ui/Startup.h"
 
@@ -33,8 +34,15 @@ void TestFarm::addRemote(const std::string& name, const std::string& statusPath,
 
 std::string TestFarm::writeSettings(const std::string& name) const {
   Model model;
+  model.Options = options();
   model.Machines = machines_;
   return dir_.write(name, SaveSettingsText("", model));
+}
+
+Settings TestFarm::options() {
+  Settings options;
+  options.Username = kSiteUser;
+  return options;
 }
 
 const char StandardFarm::kStatus[] =

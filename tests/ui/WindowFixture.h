@@ -31,6 +31,9 @@ class TestFarm {
                  const std::string& factorPath, uint64_t lastOldFactor = 0);
   // Writes the settings file listing every machine added and gives its path.
   std::string writeSettings(const std::string& name = "quillstrand.ini") const;
+  // The options those settings hold: the defaults, with the username the
+  // stand-in site knows.
+  static Settings options();
 
   std::string factorPath(size_t machine) const { return machines_.at(machine).FactorPath; }
   const TempDir& dir() const { return dir_; }
