@@ -1,5 +1,6 @@
 #include "ui/CQuillstrandDlg.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QDateTime>
@@ -240,6 +241,8 @@ QLineEdit* CQuillstrandDlg::makeFilterBox() {
   filterBox_->setPlaceholderText("Filter machines");
   filterBox_->setToolTip("Shows only the machines whose name or state holds this text (Ctrl+F)");
   filterBox_->setClearButtonEnabled(true);
+  // As wide as a few names, not the whole row.
+  filterBox_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   filterBox_->setMinimumWidth(DialogUnits(font()).x(100));
   connect(filterBox_, &QLineEdit::textChanged, this, &CQuillstrandDlg::filterMachines);
   new QShortcut(QKeySequence::Find, this, this, [this] {
@@ -401,7 +404,7 @@ void CQuillstrandDlg::reorderRows() {
 void CQuillstrandDlg::showSorting() {
   const MachineSorting& sorting = order_->sorting();
   machineList_->header()->setSortIndicator(sorting.column, sorting.order);
-  machineList_->header()->actions().constFirst()->setChecked(sorting.byHealth);
+  machineList_->header()->findChild<QAction*>("sortByHealth")->setChecked(sorting.byHealth);
   // The selected machine stays in sight wherever it went.
   const QModelIndexList selected = machineList_->selectionModel()->selectedRows();
   if (!selected.isEmpty()) machineList_->scrollTo(selected.constFirst());
@@ -515,7 +518,8 @@ void CQuillstrandDlg::showSelection() {
   const QModelIndex shown = row ? order_->mapFromSource(machines_->index(*row, 0)) : QModelIndex();
   if (!shown.isValid()) {
     selection->clear();
-    dropHiddenSelection();
+    // A machine the filter hides is no longer selected.
+    if (row) session_.selectAllMachines();
     return;
   }
   selection->select(shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
