@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,13 @@ struct WindowLayout {
   int32_t Height = 0;
   std::vector<int32_t> SplitterSizes;  // the panes of the splitter, in order
   std::vector<int32_t> ColumnWidths;   // the machine list's columns, in order
+  // How the machine list is ordered and narrowed: the column it sorts by
+  // (none: table order), falling rather than rising, the Name column by the
+  // machines' health rather than by name, and the filter's text.
+  std::optional<int32_t> SortColumn = std::nullopt;
+  bool SortDescending = false;
+  bool SortByHealth = false;
+  std::string Filter = {};
 
   friend bool operator==(const WindowLayout&, const WindowLayout&) = default;
 };

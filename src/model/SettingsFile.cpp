@@ -58,6 +58,15 @@ class Reader {
     return extents;
   }
 
+  // A number written as digits alone; none for anything else.
+  std::optional<int32_t> Index(std::string_view key) const {
+    const std::string text = Text(kSettings, key);
+    std::string_view rest;
+    const auto index = ReadLeadingNumber(text, &rest, kMaxWindowExtent);
+    if (!index || !rest.empty()) return std::nullopt;
+    return static_cast<int32_t>(*index);
+  }
+
   bool Flag(std::string_view key, bool fallback) const {
     return Integer(kSettings, key, fallback) != 0;
   }
@@ -92,8 +101,10 @@ std::string ExtentsText(const std::vector<int32_t>& extents) {
 }
 
 WindowLayout ReadWindowLayout(const Reader& file) {
-  return {file.Extent("WindowWidth"), file.Extent("WindowHeight"), file.Extents("SplitterSizes"),
-          file.Extents("ColumnWidths")};
+  return {file.Extent("WindowWidth"),       file.Extent("WindowHeight"),
+          file.Extents("SplitterSizes"),    file.Extents("ColumnWidths"),
+          file.Index("SortColumn"),         file.Flag("SortDescending", false),
+          file.Flag("SortByHealth", false), file.Text(kSettings, "MachineFilter")};
 }
 
 // The index N of a section named "Machine N" (its name in lower case), as
@@ -190,6 +201,16 @@ KeyTexts OptionTexts(const Settings& options) {
     texts.emplace_back("SplitterSizes", ExtentsText(window.SplitterSizes));
   if (!window.ColumnWidths.empty())
     texts.emplace_back("ColumnWidths", ExtentsText(window.ColumnWidths));
+  // Written with the rest of a saved layout, table order and no filter
+  // included, so that going back to them replaces what the file held.
+  if (window != WindowLayout{}) {
+    texts.emplace_back("SortColumn", window.SortColumn
+                                         ? DecimalText(static_cast<uint64_t>(*window.SortColumn))
+                                         : "");
+    texts.emplace_back("SortDescending", FlagText(window.SortDescending));
+    texts.emplace_back("SortByHealth", FlagText(window.SortByHealth));
+    texts.emplace_back("MachineFilter", window.Filter);
+  }
   return texts;
 }
 

@@ -31,14 +31,16 @@ std::string FormatGeneral3(double value) {
 
 std::string SpeedText(const Machine& machine) { return DecimalText(machine.Speed) + " kp/s"; }
 
-std::string PercentDoneText(const Machine& machine) {
+double PercentDone(const Machine& machine) {
   // A position below the range start has done none of it; a range that
   // ends before it starts is no range (the status reader refuses it).
-  if (machine.Pmax <= machine.RangeStart || machine.CurrentP <= machine.RangeStart) return "0";
+  if (machine.Pmax <= machine.RangeStart || machine.CurrentP <= machine.RangeStart) return 0;
   const auto done = static_cast<double>(machine.CurrentP - machine.RangeStart);
   const auto whole = static_cast<double>(machine.Pmax - machine.RangeStart);
-  return FormatGeneral3(done * 100 / whole);
+  return done * 100 / whole;
 }
+
+std::string PercentDoneText(const Machine& machine) { return FormatGeneral3(PercentDone(machine)); }
 
 std::optional<uint64_t> EtaSeconds(const Machine& machine) {
   if (machine.Speed == 0) return std::nullopt;
@@ -58,15 +60,18 @@ std::string FormatEta(const Machine& machine) {
          DecimalText(seconds / 60 % 60) + "m";
 }
 
-std::string DensityText(const Machine& machine) {
+double FactorsPerBillion(const Machine& machine) {
   // A position below the range start has sieved nothing yet: as at the
   // start, one p. In doubles, so that the count of p never wraps to 0.
   const uint64_t done =
       machine.CurrentP > machine.RangeStart ? machine.CurrentP - machine.RangeStart : 0;
   const double sieved = static_cast<double>(done) + 1;
-  const double perBillion = static_cast<double>(static_cast<uint32_t>(machine.RangeFactors)) *
-                            static_cast<double>(kBillion) / sieved;
-  return FormatGeneral3(perBillion) + "/G";
+  return static_cast<double>(static_cast<uint32_t>(machine.RangeFactors)) *
+         static_cast<double>(kBillion) / sieved;
+}
+
+std::string DensityText(const Machine& machine) {
+  return FormatGeneral3(FactorsPerBillion(machine)) + "/G";
 }
 
 std::string NextRangeText(const Machine& machine) {

@@ -15,6 +15,11 @@ std::string FormatGeneral3(double value);
 // seconds; none at speed 0, when it never ends.
 std::optional<uint64_t> EtaSeconds(const Machine& machine);
 
+// The share of the current range sieved, in percent.
+double PercentDone(const Machine& machine);
+// Factors found per billion p sieved in the current range.
+double FactorsPerBillion(const Machine& machine);
+
 // The texts of the machine list's cells worked out from a machine record.
 std::string SpeedText(const Machine& machine);        // "50 kp/s"
 std::string PercentDoneText(const Machine& machine);  // "33.3"

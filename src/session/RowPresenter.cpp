@@ -1,10 +1,13 @@
 #include "session/RowPresenter.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <limits>
 #include <string>
 
 #include "location/Location.h"
 #include "model/Redaction.h"
+#include "monitor/CellTexts.h"
 #include "monitor/MachineRow.h"
 #include "session/FarmSession.h"
 
@@ -22,6 +25,26 @@ QString WaitedFor(const std::string& location) {
   if (!IsHttpLocation(shown)) return Text(shown);
   const std::string rest = shown.substr(7);
   return Text(rest.substr(0, rest.find('/')));
+}
+
+// The numbers behind a read machine's cells. "Done" lies beyond every
+// position, and "Big Crunch" beyond every time.
+std::array<QVariant, kMachineColumnCount> Values(const Machine& machine) {
+  const auto number = [](uint64_t value) { return QVariant::fromValue(qulonglong{value}); };
+  constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
+  return {
+      Text(machine.Name),
+      machine.TotalFactors,
+      number(machine.RangeStart),
+      number(machine.Pmax),
+      number(machine.Done ? kNever : machine.CurrentP),
+      PercentDone(machine),
+      machine.Speed,
+      number(EtaSeconds(machine).value_or(kNever)),
+      machine.RangeFactors,
+      FactorsPerBillion(machine),
+      machine.QueuedRanges.empty() ? QVariant() : number(machine.QueuedRanges.front().Pmin),
+  };
 }
 
 }  // namespace
@@ -55,6 +78,7 @@ MachineListRow RowPresenter::row(size_t index) const {
   listRow.waiting = session_.waitingFor(index);
   if (listRow.waiting && !everRead(index)) {
     listRow.cells[0] = Text(machine.Name);
+    listRow.values[0] = listRow.cells[0];
     listRow.cells[1] = kReading;
     listRow.toolTip = waitingToolTip(index);
     return listRow;
@@ -67,6 +91,8 @@ MachineListRow RowPresenter::row(size_t index) const {
   for (const std::string& line : UnreadFiles(machine)) lines << Text(line);
   listRow.toolTip = lines.join('\n');
   listRow.unreadable = !machine.StatusError.empty() || !machine.FactorError.empty();
+  listRow.values = Values(machine);
+  if (listRow.unreadable) std::fill(listRow.values.begin() + 1, listRow.values.end(), QVariant());
   return listRow;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/CQuillstrandDlg.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -32,6 +34,7 @@
 #include "ui/FactorPane.h"
 #include "ui/LayoutMemory.h"
 #include "ui/MachineListModel.h"
+#include "ui/MachineOrder.h"
 #include "ui/PercentBarDelegate.h"
 #include "ui/Prompter.h"
 #include "ui/SelectionLook.h"
@@ -56,11 +59,13 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
       session_(session),
       prompter_(prompter),
       machines_(new MachineListModel(this)),
+      order_(new MachineOrder(this)),
       clock_([] { return QDateTime::currentSecsSinceEpoch(); }) {
   setObjectName("mainWindow");
   setWindowTitle(QString::fromLatin1(kAppName) + ' ' + QString::fromLatin1(kVersion) +
                  (IsDemoFarm() ? QStringLiteral(" — demo farm") : QString()));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  order_->setSourceModel(machines_);
   layOut();
   new QShortcut(Qt::Key_F5, this, this, &CQuillstrandDlg::refresh);
   new QShortcut(Qt::Key_F1, this, this, &CQuillstrandDlg::showAbout);
@@ -69,11 +74,13 @@ CQuillstrandDlg::CQuillstrandDlg(FarmSession& session, Prompter& prompter, QWidg
   waitingTicker_->setInterval(1000);
   connect(waitingTicker_, &QTimer::timeout, this, &CQuillstrandDlg::showWaitingRows);
   // While machines come in, the summary, which goes through the whole farm,
-  // follows them a few times a second rather than at every one.
+  // follows them a few times a second rather than at every one, and so do
+  // the list's order and filter.
   summaryTimer_ = new QTimer(this);
   summaryTimer_->setSingleShot(true);
   summaryTimer_->setInterval(200);
   connect(summaryTimer_, &QTimer::timeout, this, &CQuillstrandDlg::showSummary);
+  connect(summaryTimer_, &QTimer::timeout, this, &CQuillstrandDlg::reorderRows);
   autoTimer_ = new AutoTimer(session_, this);
   connectSession();
 }
@@ -132,7 +139,7 @@ SpeedChart* CQuillstrandDlg::makeChart() {
 }
 
 RememberedParts CQuillstrandDlg::rememberedParts() {
-  return {*this, *splitter_, *machineList_->header()};
+  return {*this, *splitter_, *machineList_->header(), *order_, *filterBox_};
 }
 
 void CQuillstrandDlg::restoreLayout() {
@@ -219,6 +226,8 @@ QWidget* CQuillstrandDlg::makeMachineArea() {
 QBoxLayout* CQuillstrandDlg::makeMachineHeader() {
   auto* header = new QHBoxLayout;
   header->addWidget(new QLabel("Machines", this));
+  header->addSpacing(DialogUnits(font()).x(6));
+  header->addWidget(makeFilterBox());
   header->addStretch();
   refreshState_ = new QLabel(this);
   refreshState_->setObjectName("refreshState");
@@ -226,10 +235,30 @@ QBoxLayout* CQuillstrandDlg::makeMachineHeader() {
   return header;
 }
 
+QLineEdit* CQuillstrandDlg::makeFilterBox() {
+  filterBox_ = new QLineEdit(this);
+  filterBox_->setObjectName("machineFilter");
+  filterBox_->setPlaceholderText("Filter machines");
+  filterBox_->setToolTip("Shows only the machines whose name or state holds this text (Ctrl+F)");
+  filterBox_->setClearButtonEnabled(true);
+  // As wide as a few names, not the whole row.
+  filterBox_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  filterBox_->setMinimumWidth(DialogUnits(font()).x(100));
+  connect(filterBox_, &QLineEdit::textChanged, this, &CQuillstrandDlg::filterMachines);
+  new QShortcut(QKeySequence::Find, this, this, [this] {
+    filterBox_->setFocus(Qt::ShortcutFocusReason);
+    filterBox_->selectAll();
+  });
+  // Escape in the box clears it; elsewhere the window ignores it.
+  new QShortcut(QKeySequence::Cancel, filterBox_, filterBox_, &QLineEdit::clear,
+                Qt::WidgetShortcut);
+  return filterBox_;
+}
+
 QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_ = new QTreeView(this);
   machineList_->setObjectName("machineList");
-  machineList_->setModel(machines_);
+  machineList_->setModel(order_);
   machineList_->setRootIsDecorated(false);
   machineList_->setItemsExpandable(false);
   machineList_->setUniformRowHeights(true);  // a thousand rows lay out at once
@@ -240,12 +269,34 @@ QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_->header()->setSectionsMovable(false);
   machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   machineList_->setItemDelegateForColumn(kPercentDoneColumn, new PercentBarDelegate(machineList_));
+  makeSortActions();
   KeepSelectionVisible(machineList_);
   makeEmptyListHint();
   // Enter is left to the window, whose default button refreshes.
   connect(machineList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this](const QItemSelection& selected) { selectionChanged(selected); });
   return machineList_;
+}
+
+void CQuillstrandDlg::makeSortActions() {
+  QHeaderView* header = machineList_->header();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  connect(header, &QHeaderView::sectionClicked, this,
+          [this](int column) { order_->setSorting(order_->sorting().afterClick(column)); });
+  auto* byHealth = new QAction("Sort by health", header);
+  byHealth->setObjectName("sortByHealth");
+  byHealth->setCheckable(true);
+  connect(byHealth, &QAction::triggered, this, [this](bool checked) {
+    order_->setSorting(checked ? MachineSorting{0, Qt::AscendingOrder, true} : MachineSorting{});
+  });
+  auto* tableOrder = new QAction("Table order", header);
+  tableOrder->setObjectName("tableOrder");
+  connect(tableOrder, &QAction::triggered, this, [this] { order_->setSorting(MachineSorting{}); });
+  header->addActions({byHealth, tableOrder});
+  header->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(order_, &MachineOrder::sortingChanged, this, &CQuillstrandDlg::showSorting);
+  showSorting();
 }
 
 QLayout* CQuillstrandDlg::makeFactorPanes() {
@@ -294,6 +345,7 @@ void CQuillstrandDlg::sizeColumns() {
 void CQuillstrandDlg::connectSession() {
   connect(&session_, &FarmSession::refreshStarted, this, [this](int machines) {
     machines_->setRows(session_.machineRows(), session_.farmHealth(clock_()));
+    reorderRows();
     showRefreshProgress(0, machines);
     waitingTicker_->start();
   });
@@ -329,6 +381,7 @@ void CQuillstrandDlg::showRefresh() {
   waitingTicker_->stop();
   refreshState_->clear();
   machines_->setRows(session_.machineRows(), session_.farmHealth(clock_()));
+  reorderRows();
   showSummary();
   showFactors();
 }
@@ -341,6 +394,38 @@ void CQuillstrandDlg::showWaitingRows() {
 
 void CQuillstrandDlg::showRow(int row) {
   machines_->setRow(row, session_.machineRow(row), session_.machineHealth(row, clock_()));
+}
+
+void CQuillstrandDlg::reorderRows() {
+  order_->rowsChanged();
+  dropHiddenSelection();
+}
+
+void CQuillstrandDlg::showSorting() {
+  const MachineSorting& sorting = order_->sorting();
+  machineList_->header()->setSortIndicator(sorting.column, sorting.order);
+  machineList_->header()->findChild<QAction*>("sortByHealth")->setChecked(sorting.byHealth);
+  // The selected machine stays in sight wherever it went.
+  const QModelIndexList selected = machineList_->selectionModel()->selectedRows();
+  if (!selected.isEmpty()) machineList_->scrollTo(selected.constFirst());
+}
+
+void CQuillstrandDlg::filterMachines(const QString& text) {
+  // A list of single selection that loses its selected row selects the
+  // next one, a machine the user never chose: the session does not follow
+  // the list while it is filtered, and the list marks the session's choice
+  // again after.
+  filtering_ = true;
+  order_->setFilterText(text);
+  filtering_ = false;
+  showSelection();
+}
+
+void CQuillstrandDlg::dropHiddenSelection() {
+  const std::optional<int> machine = session_.selectedMachine();
+  if (!machine || order_->mapFromSource(machines_->index(*machine, 0)).isValid()) return;
+  machineList_->selectionModel()->clear();
+  session_.selectAllMachines();
 }
 
 void CQuillstrandDlg::showSummary() {
@@ -418,23 +503,26 @@ void CQuillstrandDlg::showFactors() {
 void CQuillstrandDlg::selectionChanged(const QItemSelection& selected) {
   // Only the user takes the selection from a row (Ctrl+click): the list
   // keeps it through refreshes. Without one, the panes go back to the farm.
+  if (filtering_) return;
   if (selected.isEmpty()) {
     session_.selectAllMachines();
     return;
   }
-  const int row = selected.indexes().constFirst().row();
+  const int row = order_->mapToSource(selected.indexes().constFirst()).row();
   if (session_.selectedMachine() != row) session_.selectMachine(row);
 }
 
 void CQuillstrandDlg::showSelection() {
   QItemSelectionModel* selection = machineList_->selectionModel();
   const std::optional<int> row = session_.selectedMachine();
-  if (!row) {
+  const QModelIndex shown = row ? order_->mapFromSource(machines_->index(*row, 0)) : QModelIndex();
+  if (!shown.isValid()) {
     selection->clear();
+    // A machine the filter hides is no longer selected.
+    if (row) session_.selectAllMachines();
     return;
   }
-  selection->select(machines_->index(*row, 0),
-                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  selection->select(shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void CQuillstrandDlg::showActivity() {

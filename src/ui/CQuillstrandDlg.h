@@ -17,12 +17,14 @@ class FactorPane;
 class FarmSession;
 struct SubmitMessage;
 class MachineListModel;
+class MachineOrder;
 class Prompter;
 struct RememberedParts;
 class SpeedChart;
 class QBoxLayout;
 class QItemSelection;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSplitter;
 class QSystemTrayIcon;
@@ -36,7 +38,10 @@ class QTreeView;
 // it open: it is the program, not a question. Under the list a line sums the farm
 // up; a machine that stalls, becomes unreachable or runs dry is told of
 // once, by a tray notification, or where there is no tray by "(!)" before
-// the window's title until the window is next activated.
+// the window's title until the window is next activated. The list sorts by
+// a click on a column's header (again: reversed, a third time: table
+// order), by health from the header's menu, and shows only the machines
+// that the filter box above it finds (Ctrl+F; Escape there clears it).
 class CQuillstrandDlg : public QDialog {
   Q_OBJECT
 
@@ -68,7 +73,9 @@ class CQuillstrandDlg : public QDialog {
   QBoxLayout* makeButtonRow();
   QWidget* makeMachineArea();
   QBoxLayout* makeMachineHeader();
+  QLineEdit* makeFilterBox();
   QTreeView* makeMachineList();
+  void makeSortActions();
   QLayout* makeFactorPanes();
   FactorPane* makePane(const char* name);
   void sizeColumns();
@@ -79,6 +86,13 @@ class CQuillstrandDlg : public QDialog {
   void showRefresh();
   void showWaitingRows();
   void showRow(int row);
+  // Sorts and filters the rows again, after their values changed.
+  void reorderRows();
+  void showSorting();
+  void filterMachines(const QString& text);
+  // A machine the filter hides is no longer selected: what acts on the
+  // selection never acts on a machine out of sight.
+  void dropHiddenSelection();
   void showSummary();
   void warnOfNewStates();
   void warn(const std::vector<std::string>& lines);
@@ -108,6 +122,8 @@ class CQuillstrandDlg : public QDialog {
   FarmSession& session_;
   Prompter& prompter_;
   MachineListModel* machines_;
+  MachineOrder* order_;  // the rows of machines_ as the list shows them
+  QLineEdit* filterBox_ = nullptr;
   QPushButton* refreshButton_ = nullptr;
   QPushButton* optionsButton_ = nullptr;
   QLabel* emptyListHint_ = nullptr;
@@ -125,6 +141,7 @@ class CQuillstrandDlg : public QDialog {
   QTimer* summaryTimer_ = nullptr;
   AutoTimer* autoTimer_ = nullptr;
   bool factorsPending_ = false;
+  bool filtering_ = false;  // the list's selection moves, not the session's
   Clock clock_;
   QSystemTrayIcon* tray_ = nullptr;  // made at the first warning
 };

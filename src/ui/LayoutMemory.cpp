@@ -1,9 +1,23 @@
 #include "ui/LayoutMemory.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QList>
 #include <QSplitter>
 #include <QWidget>
+
+#include "ui/MachineOrder.h"
+
+namespace {
+
+MachineSorting RememberedSorting(const WindowLayout& layout, int columns) {
+  if (!layout.SortColumn || *layout.SortColumn >= columns) return {};
+  const int column = *layout.SortColumn;
+  return {column, layout.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder,
+          layout.SortByHealth && column == 0};
+}
+
+}  // namespace
 
 WindowLayout CurrentLayout(const RememberedParts& parts) {
   const QWidget& window = parts.window;
@@ -12,10 +26,19 @@ WindowLayout CurrentLayout(const RememberedParts& parts) {
   for (const int pane : parts.splitter.sizes()) layout.SplitterSizes.push_back(pane);
   for (int column = 0; column < parts.columns.count(); ++column)
     layout.ColumnWidths.push_back(parts.columns.sectionSize(column));
+  const MachineSorting& sorting = parts.order.sorting();
+  if (sorting.column != MachineSorting::kTableOrder) {
+    layout.SortColumn = sorting.column;
+    layout.SortDescending = sorting.order == Qt::DescendingOrder;
+    layout.SortByHealth = sorting.byHealth;
+  }
+  layout.Filter = parts.filter.text().toStdString();
   return layout;
 }
 
 void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available) {
+  parts.order.setSorting(RememberedSorting(layout, parts.columns.count()));
+  parts.filter.setText(QString::fromStdString(layout.Filter));
   QSize size = parts.window.size();
   if (layout.Width > 0 && layout.Height > 0) size = QSize(layout.Width, layout.Height);
   // A minimum of the window's own would let its widgets' widths push it off

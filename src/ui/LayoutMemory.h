@@ -4,22 +4,28 @@
 
 #include "model/Settings.h"
 
+class MachineOrder;
 class QHeaderView;
+class QLineEdit;
 class QSplitter;
 class QWidget;
 
-// The parts of the main window whose sizes the settings file remembers.
+// The parts of the main window whose sizes and order the settings file
+// remembers.
 struct RememberedParts {
   QWidget& window;
   QSplitter& splitter;
   QHeaderView& columns;
+  MachineOrder& order;
+  QLineEdit& filter;
 };
 
-// The window's size (its normal size when maximised), the splitter's sizes
-// and the columns' widths as they are now.
+// The window's size (its normal size when maximised), the splitter's sizes,
+// the columns' widths, the list's order and its filter as they are now.
 WindowLayout CurrentLayout(const RememberedParts& parts);
 
 // Puts a remembered layout in place. What was never saved, or was saved for
-// another count of panes or columns, keeps the window's own; the window is
-// made no larger than `available`, the screen's room for it.
+// another count of panes or columns, keeps the window's own, and a sort by
+// a column there is not gives table order; the window is made no larger
+// than `available`, the screen's room for it.
 void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available);

@@ -96,6 +96,10 @@ QVariant MachineListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       if (!look || index.column() != 0) return {};
       return HealthIcon(*look);
+    case ValueRole:
+      return row.values[static_cast<size_t>(index.column())];
+    case HealthRole:
+      return look ? QVariant(static_cast<int>(*look)) : QVariant();
     default:
       return {};
   }

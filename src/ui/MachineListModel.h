@@ -7,7 +7,8 @@
 #include "session/MachineHealth.h"
 #include "session/MachineListRow.h"
 
-// The machine list: one row per machine in table order, never sorted. The
+// The machine list: one row per machine in table order (MachineOrder sorts
+// and filters what the list shows of it). The
 // rows are replaced whole when a refresh starts and ends, with a single
 // change (a reset when their number changes), so that a farm of a thousand
 // machines costs one relayout and not one per row; in between, each row
@@ -22,6 +23,13 @@ class MachineListModel : public QAbstractTableModel {
 
  public:
   using QAbstractTableModel::QAbstractTableModel;
+
+  enum Role {
+    // The value a cell stands for (MachineListRow::values).
+    ValueRole = Qt::UserRole,
+    // The HealthState that the row is drawn with, as an int; null for a row never read.
+    HealthRole,
+  };
 
   // `health` holds the health of every row's machine, by row.
   void setRows(std::vector<MachineListRow> rows, const std::vector<MachineHealth>& health);

@@ -48,7 +48,7 @@ Model SampleModel() {
   options.IgnoreErrors = true;
   options.StalledMinutes = 45;
   options.DryHours = 6;
-  options.Window = {1200, 700, {400, 250}, {90, 120, 0, 75}};
+  options.Window = {1200, 700, {400, 250}, {90, 120, 0, 75}, 4, true, false, "stalled box"};
   model.Machines = {
       Machine("alpha", "C:\\Sieve\\fact.txt", "C:\\Sieve\\QsvStatus.dat", 1234567890123),
       Machine("", "http://10.1.1.1/fact.txt", "http://10.1.1.1/QsvStatus.dat", 0),
@@ -123,6 +123,7 @@ TEST(SettingsFile, HandWrittenFileLoadsLikeTheProgramsOwn) {
       "AutoTimerInterval=30\r\nIgnoreErrors=1\r\n"
       "StalledMinutes = 45\r\nDryHours=6\r\nWindowWidth=1200\r\nWindowHeight=700\r\n"
       "SplitterSizes=400,250\r\nColumnWidths=90, 120,0,75\r\n"
+      "SortColumn=4\r\nSortDescending=1\r\nMachineFilter=stalled box\r\n"
       "\r\n"
       "[machine 2]\r\nname=alpha\r\nFactorPath=/srv/b/fact.txt\r\n"
       "StatusPath=/srv/b/QsvStatus.dat\r\nLastOldFactor=18446744073709551615\r\n"
@@ -209,6 +210,12 @@ TEST(SettingsFile, BadWindowLayoutReadsAsNeverSaved) {
       Case{"ColumnWidths=80,99999,90", {}},
       Case{"ColumnWidths=80,,90", {}},
       Case{"ColumnWidths=80 90", {}},
+      Case{"SortColumn=0\nSortByHealth=1\nMachineFilter=dry",
+           {0, 0, {}, {}, 0, false, true, "dry"}},
+      Case{"SortColumn=\nSortDescending=1", {0, 0, {}, {}, std::nullopt, true}},
+      Case{"SortColumn=-1", {}},
+      Case{"SortColumn=3rd", {}},
+      Case{"SortColumn=99999", {}},
   };
   for (const auto& [lines, window] : cases) {
     SCOPED_TRACE(lines);

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
@@ -5,6 +6,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -495,8 +497,54 @@ class FarmHealthTest : public QObject {
     QCOMPARE(DoneShare(text), share);
   }
 
+  // The header's "Sort by health" puts the machines that need someone
+  // first; a click on the Name header then turns it round.
+  void sortByHealthPutsTheWorstFirst() {
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    QHeaderView* header = open.find<QTreeView>("machineList")->header();
+    auto* byHealth = header->findChild<QAction*>("sortByHealth");
+    byHealth->trigger();
+    const QStringList worstFirst{"unreachable", "stalled", "running-dry", "finished", "working"};
+    QCOMPARE(shownNames(open), worstFirst);
+    QVERIFY(byHealth->isChecked());
+    emit header->sectionClicked(0);
+    QCOMPARE(shownNames(open), QStringList(worstFirst.rbegin(), worstFirst.rend()));
+    byHealth->trigger();
+    QCOMPARE(shownNames(open),
+             (QStringList{"working", "running-dry", "finished", "stalled", "unreachable"}));
+  }
+
+  // The filter finds a machine by the word of its state, as the tooltips
+  // and the summary write it.
+  void filterFindsMachinesByState_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("stalled") << "stalled" << QStringList{"stalled"};
+    QTest::newRow("running dry, in capitals") << "RUNNING DRY" << QStringList{"running-dry"};
+    QTest::newRow("unreachable") << "unreach" << QStringList{"unreachable"};
+    QTest::newRow("name or state") << "ing" << QStringList{"working", "running-dry"};
+  }
+  void filterFindsMachinesByState() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    HealthFarm farm;
+    ClockedWindow open(farm.settingsPath, prompter_);
+    QVERIFY(open.settle());
+    open.find<QLineEdit>("machineFilter")->setText(text);
+    QCOMPARE(shownNames(open), shown);
+  }
+
  private:
   ScriptedPrompter prompter_;
+
+  static QStringList shownNames(const ClockedWindow& open) {
+    QStringList names;
+    for (int row = 0; row < open.rows()->rowCount(); ++row)
+      names << open.cell(row, 0, Qt::DisplayRole).toString();
+    return names;
+  }
 };
 
 QUILLSTRAND_QTEST_MAIN(FarmHealthTest)
