@@ -13,6 +13,7 @@
 #include "session/MachineHealth.h"
 
 class AutoTimer;
+class ColumnFit;
 class FactorPane;
 class FarmSession;
 struct SubmitMessage;
@@ -71,7 +72,6 @@ class CQuillstrandDlg : public QDialog {
   QTreeView* makeMachineList();
   QLayout* makeFactorPanes();
   FactorPane* makePane(const char* name);
-  void sizeColumns();
   void connectSession();
 
   void refresh();
@@ -113,6 +113,7 @@ class CQuillstrandDlg : public QDialog {
   QLabel* emptyListHint_ = nullptr;
   QLabel* refreshState_ = nullptr;
   QTreeView* machineList_ = nullptr;
+  ColumnFit* columnFit_ = nullptr;
   QLabel* farmSummary_ = nullptr;
   QLabel* newFactorsLabel_ = nullptr;
   FactorPane* allFactors_ = nullptr;

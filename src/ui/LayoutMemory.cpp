@@ -10,12 +10,13 @@ WindowLayout CurrentLayout(const RememberedParts& parts) {
   const QSize size = window.isMaximized() ? window.normalGeometry().size() : window.size();
   WindowLayout layout{size.width(), size.height(), {}, {}};
   for (const int pane : parts.splitter.sizes()) layout.SplitterSizes.push_back(pane);
+  if (!parts.columnsChosen) return layout;
   for (int column = 0; column < parts.columns.count(); ++column)
     layout.ColumnWidths.push_back(parts.columns.sectionSize(column));
   return layout;
 }
 
-void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available) {
+bool ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available) {
   QSize size = parts.window.size();
   if (layout.Width > 0 && layout.Height > 0) size = QSize(layout.Width, layout.Height);
   // A minimum of the window's own would let its widgets' widths push it off
@@ -24,7 +25,8 @@ void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const
   parts.window.resize(size.boundedTo(available));
   if (layout.SplitterSizes.size() == static_cast<size_t>(parts.splitter.count()))
     parts.splitter.setSizes(QList<int>(layout.SplitterSizes.begin(), layout.SplitterSizes.end()));
-  if (layout.ColumnWidths.size() != static_cast<size_t>(parts.columns.count())) return;
+  if (layout.ColumnWidths.size() != static_cast<size_t>(parts.columns.count())) return false;
   for (int column = 0; column < parts.columns.count(); ++column)
     parts.columns.resizeSection(column, layout.ColumnWidths[static_cast<size_t>(column)]);
+  return true;
 }

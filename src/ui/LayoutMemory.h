@@ -13,13 +13,16 @@ struct RememberedParts {
   QWidget& window;
   QSplitter& splitter;
   QHeaderView& columns;
+  // The columns' widths are the user's, not the fit of the texts shown.
+  bool columnsChosen;
 };
 
 // The window's size (its normal size when maximised), the splitter's sizes
-// and the columns' widths as they are now.
+// and, when the user chose them, the columns' widths as they are now.
 WindowLayout CurrentLayout(const RememberedParts& parts);
 
 // Puts a remembered layout in place. What was never saved, or was saved for
 // another count of panes or columns, keeps the window's own; the window is
-// made no larger than `available`, the screen's room for it.
-void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available);
+// made no larger than `available`, the screen's room for it. True when the
+// remembered column widths were put in place.
+bool ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available);

@@ -1,0 +1,175 @@
+#include "ui/ColumnFit.h"
+
+#include <QAbstractItemModel>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTreeView>
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "monitor/MachineRow.h"
+
+namespace {
+
+constexpr uint64_t kPeta = 1'000'000'000'000'000;
+
+// The rows of two machines far along, p of 17 digits: one a thousand p into
+// its range with many factors (a density in exponent notation, no speed
+// yet), one years from its range's end at a speed of five digits.
+std::array<MachineRow, 2> TemplateRows() {
+  Machine begun;
+  begun.RangeStart = 90 * kPeta;
+  begun.CurrentP = begun.RangeStart + 1000;
+  begun.Pmax = 99'999'999'999'999'999;
+  begun.TotalFactors = 99'999;
+  begun.RangeFactors = 1234;
+  Machine sieving = begun;
+  sieving.CurrentP = 91 * kPeta;
+  sieving.Speed = 99'999;
+  sieving.QueuedRanges = {{99 * kPeta, 99'999'999'999'999'999}};
+  return {MachineRowTexts(begun), MachineRowTexts(sieving)};
+}
+
+// The font a row is drawn in: the list's, with what the row asks changed.
+QFont RowFont(const QModelIndex& index, const QFont& listFont) {
+  const QVariant font = index.data(Qt::FontRole);
+  return font.isValid() ? font.value<QFont>().resolve(listFont) : listFont;
+}
+
+}  // namespace
+
+ColumnFit::ColumnFit(QTreeView& list, const QAbstractItemModel& rows)
+    : QObject(&list), list_(list), rows_(rows) {
+  QHeaderView& header = *list_.header();
+  // The spare width would all go to the last column, its right-aligned
+  // numbers far from their header's text.
+  header.setStretchLastSection(false);
+  header.viewport()->installEventFilter(this);
+  list_.installEventFilter(this);
+  connect(&header, &QHeaderView::sectionResized, this, &ColumnFit::sectionResized);
+  connect(
+      &rows_, &QAbstractItemModel::dataChanged, this,
+      [this](const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+        if (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::FontRole))
+          fitRows(topLeft.row(), bottomRight.row());
+      });
+  connect(&rows_, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { fitRows(first, last); });
+  connect(&rows_, &QAbstractItemModel::modelReset, this,
+          [this] { fitRows(0, rows_.rowCount() - 1); });
+  fitAll();
+}
+
+void ColumnFit::fitText(int column, const QString& text) {
+  widen(column, cellWidth(column, text, list_.font()));
+}
+
+int ColumnFit::listWidth() const {
+  return list_.header()->length() + 2 * list_.frameWidth() +
+         list_.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list_);
+}
+
+bool ColumnFit::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      mouseDown_ = true;
+      break;
+    case QEvent::MouseButtonRelease:
+      mouseDown_ = false;
+      break;
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+      // Every text measures anew; what fitted the old font may be too wide.
+      if (watched == &list_ && !userWidths_) fitAll();
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void ColumnFit::fitAll() {
+  const std::array<MachineRow, 2> templates = TemplateRows();
+  for (int column = 0; column < rows_.columnCount(); ++column) {
+    int width = headerWidth(column);
+    for (const MachineRow& row : templates) {
+      const QString text = QString::fromStdString(row[static_cast<size_t>(column)]);
+      width = std::max(width, cellWidth(column, text, list_.font()));
+    }
+    setWidth(column, width);
+  }
+  fitRows(0, rows_.rowCount() - 1);
+}
+
+void ColumnFit::fitRows(int first, int last) {
+  if (userWidths_ || first < 0) return;
+  const QFontMetrics plain(list_.font());
+  for (int column = 0; column < rows_.columnCount(); ++column) {
+    // The widest text by its advance; the margins are the same for all.
+    QString widest;
+    QFont widestFont = list_.font();
+    int widestAdvance = -1;
+    for (int row = first; row <= last; ++row) {
+      const QModelIndex index = rows_.index(row, column);
+      const QString text = index.data(Qt::DisplayRole).toString();
+      const QFont font = RowFont(index, list_.font());
+      const int advance =
+          (font == list_.font() ? plain : QFontMetrics(font)).horizontalAdvance(text);
+      if (advance <= widestAdvance) continue;
+      widest = text;
+      widestFont = font;
+      widestAdvance = advance;
+    }
+    if (widestAdvance >= 0) widen(column, cellWidth(column, widest, widestFont));
+  }
+}
+
+void ColumnFit::widen(int column, int width) {
+  if (!userWidths_ && width > list_.header()->sectionSize(column)) setWidth(column, width);
+}
+
+void ColumnFit::setWidth(int column, int width) {
+  const bool wasFitting = std::exchange(fitting_, true);
+  list_.header()->resizeSection(column, width);
+  fitting_ = wasFitting;
+}
+
+// The width of a cell showing `text` whole, as the style lays it out: the
+// text's advance, the margins around it and, by the name, the health icon.
+int ColumnFit::cellWidth(int column, const QString& text, const QFont& font) const {
+  QStyleOptionViewItem option;
+  option.initFrom(&list_);
+  option.widget = &list_;
+  option.font = font;
+  option.fontMetrics = QFontMetrics(font);
+  option.text = text;
+  option.features = QStyleOptionViewItem::HasDisplay;
+  option.textElideMode = list_.textElideMode();
+  option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  if (column == 0) {
+    const int side = list_.style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &list_);
+    option.features |= QStyleOptionViewItem::HasDecoration;
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.decorationSize = list_.iconSize().isValid() ? list_.iconSize() : QSize(side, side);
+  }
+  return list_.style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &list_).width();
+}
+
+int ColumnFit::headerWidth(int column) const {
+  const QHeaderView& header = *list_.header();
+  const int width = header.sectionSizeHint(column);
+  if (header.isSortIndicatorShown()) return width;
+  // Room for the indicator that sorting by the column shows, as the header
+  // counts it once shown, so that sorting cuts no header's text.
+  return width + header.sizeHint().height() +
+         header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+}
+
+void ColumnFit::sectionResized() {
+  if (mouseDown_ && !fitting_) userWidths_ = true;
+}
