@@ -247,6 +247,8 @@ QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   machineList_->setItemDelegateForColumn(kPercentDoneColumn, new PercentBarDelegate(machineList_));
   columnFit_ = new ColumnFit(*machineList_, *machines_);
+  machines_->setPalette(machineList_->palette());
+  machineList_->installEventFilter(this);
   KeepSelectionVisible(machineList_);
   makeEmptyListHint();
   // Enter is left to the window, whose default button refreshes.
@@ -366,6 +368,14 @@ void CQuillstrandDlg::changeEvent(QEvent* event) {
       windowTitle().startsWith(kWarnedPrefix))
     setWindowTitle(windowTitle().mid(kWarnedPrefix.size()));
   QDialog::changeEvent(event);
+}
+
+bool CQuillstrandDlg::eventFilter(QObject* watched, QEvent* event) {
+  // A style sheet gives the list a palette of its own, as it polishes it:
+  // the rows' colours must read on that one's base.
+  if (watched == machineList_ && event->type() == QEvent::PaletteChange)
+    machines_->setPalette(machineList_->palette());
+  return QDialog::eventFilter(watched, event);
 }
 
 void CQuillstrandDlg::keyPressEvent(QKeyEvent* event) {
