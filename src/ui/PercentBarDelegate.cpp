@@ -11,11 +11,18 @@
 namespace {
 
 // Translucent, so that the row's base colour or selection shows through
-// and the row's text colour mostly reads on it as well.
+// and the row's text colour mostly reads on it as well. On the selection
+// the bar darkens it under light text and lightens it under dark text,
+// which only adds to the text's contrast.
 QColor BarColour(const QStyleOptionViewItem& item) {
-  const bool selected = item.state.testFlag(QStyle::State_Selected);
-  QColor colour = item.palette.color(selected ? QPalette::HighlightedText : QPalette::Highlight);
-  colour.setAlphaF(selected ? 0.3f : 0.4f);
+  if (!item.state.testFlag(QStyle::State_Selected)) {
+    QColor colour = item.palette.color(QPalette::Highlight);
+    colour.setAlphaF(0.4f);
+    return colour;
+  }
+  const bool lightText = item.palette.color(QPalette::HighlightedText).lightnessF() >= 0.5f;
+  QColor colour(lightText ? Qt::black : Qt::white);
+  colour.setAlphaF(0.3f);
   return colour;
 }
 
