@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "monitor/MachineRow.h"
 
@@ -34,7 +35,8 @@ std::array<MachineRow, 2> TemplateRows() {
   return {MachineRowTexts(begun), MachineRowTexts(sieving)};
 }
 
-// The font a row is drawn in: the list's, with what the row asks changed.
+// The font a row is drawn in, as its first cell tells: the list's, with
+// what the row asks changed.
 QFont RowFont(const QModelIndex& index, const QFont& listFont) {
   const QVariant font = index.data(Qt::FontRole);
   return font.isValid() ? font.value<QFont>().resolve(listFont) : listFont;
@@ -95,6 +97,7 @@ bool ColumnFit::eventFilter(QObject* watched, QEvent* event) {
 
 void ColumnFit::fitAll() {
   const std::array<MachineRow, 2> templates = TemplateRows();
+  fittedAdvances_.assign(static_cast<size_t>(rows_.columnCount()), -1);
   for (int column = 0; column < rows_.columnCount(); ++column) {
     int width = headerWidth(column);
     for (const MachineRow& row : templates) {
@@ -108,24 +111,29 @@ void ColumnFit::fitAll() {
 
 void ColumnFit::fitRows(int first, int last) {
   if (userWidths_ || first < 0) return;
+  // Each column's widest text by its advance, as the margins are the same
+  // for all: only a text wider than any before is laid out by the style.
+  struct Widest {
+    QString text;
+    QFont font;
+    int advance = -1;
+  };
+  std::vector<Widest> widest(fittedAdvances_.size());
   const QFontMetrics plain(list_.font());
-  for (int column = 0; column < rows_.columnCount(); ++column) {
-    // The widest text by its advance; the margins are the same for all.
-    QString widest;
-    QFont widestFont = list_.font();
-    int widestAdvance = -1;
-    for (int row = first; row <= last; ++row) {
-      const QModelIndex index = rows_.index(row, column);
-      const QString text = index.data(Qt::DisplayRole).toString();
-      const QFont font = RowFont(index, list_.font());
-      const int advance =
-          (font == list_.font() ? plain : QFontMetrics(font)).horizontalAdvance(text);
-      if (advance <= widestAdvance) continue;
-      widest = text;
-      widestFont = font;
-      widestAdvance = advance;
+  for (int row = first; row <= last; ++row) {
+    const QFont font = RowFont(rows_.index(row, 0), list_.font());
+    const QFontMetrics metrics = font == list_.font() ? plain : QFontMetrics(font);
+    for (size_t column = 0; column < widest.size(); ++column) {
+      const QString text = rows_.index(row, static_cast<int>(column)).data().toString();
+      const int advance = metrics.horizontalAdvance(text);
+      if (advance > widest[column].advance) widest[column] = {text, font, advance};
     }
-    if (widestAdvance >= 0) widen(column, cellWidth(column, widest, widestFont));
+  }
+  for (size_t column = 0; column < widest.size(); ++column) {
+    if (widest[column].advance <= fittedAdvances_[column]) continue;
+    fittedAdvances_[column] = widest[column].advance;
+    const int index = static_cast<int>(column);
+    widen(index, cellWidth(index, widest[column].text, widest[column].font));
   }
 }
 

@@ -45,4 +45,6 @@ class ColumnFit : public QObject {
   bool userWidths_ = false;
   bool mouseDown_ = false;  // on the header: a resize then is the user's
   bool fitting_ = false;    // a resize then is this object's own
+  // By column, the advance of the widest row text fitted so far.
+  std::vector<int> fittedAdvances_;
 };
