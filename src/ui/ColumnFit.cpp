@@ -76,22 +76,15 @@ int ColumnFit::listWidth() const {
 }
 
 bool ColumnFit::eventFilter(QObject* watched, QEvent* event) {
-  switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-      mouseDown_ = true;
-      break;
-    case QEvent::MouseButtonRelease:
-      mouseDown_ = false;
-      break;
-    case QEvent::FontChange:
-    case QEvent::StyleChange:
-      // Every text measures anew; what fitted the old font may be too wide.
-      if (watched == &list_ && !userWidths_) fitAll();
-      break;
-    default:
-      break;
+  const QEvent::Type type = event->type();
+  if (watched == list_.header()->viewport()) {
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) mouseDown_ = true;
+    if (type == QEvent::MouseButtonRelease) mouseDown_ = false;
   }
+  // Every text measures anew; what fitted the old font may be too wide.
+  if (watched == &list_ && (type == QEvent::FontChange || type == QEvent::StyleChange) &&
+      !userWidths_)
+    fitAll();
   return false;
 }
 
