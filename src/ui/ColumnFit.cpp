@@ -45,7 +45,7 @@ QFont RowFont(const QModelIndex& index, const QFont& listFont) {
 }  // namespace
 
 ColumnFit::ColumnFit(QTreeView& list, const QAbstractItemModel& rows)
-    : QObject(&list), list_(list), rows_(rows) {
+    : QObject(&list), list_(list), rows_(rows), headerArea_(list.header()->viewport()) {
   QHeaderView& header = *list_.header();
   // The spare width would all go to the last column, its right-aligned
   // numbers far from their header's text.
@@ -76,8 +76,9 @@ int ColumnFit::listWidth() const {
 }
 
 bool ColumnFit::eventFilter(QObject* watched, QEvent* event) {
+  // Asks nothing of the list, which may be in the middle of its end.
   const QEvent::Type type = event->type();
-  if (watched == list_.header()->viewport()) {
+  if (watched == headerArea_) {
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) mouseDown_ = true;
     if (type == QEvent::MouseButtonRelease) mouseDown_ = false;
   }

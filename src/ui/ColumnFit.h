@@ -7,6 +7,7 @@
 class QAbstractItemModel;
 class QFont;
 class QTreeView;
+class QWidget;
 
 // Keeps the machine list's columns wide enough for their whole texts: the
 // header's, the rows' and those of a machine far along (p of 17 digits), so
@@ -42,6 +43,7 @@ class ColumnFit : public QObject {
 
   QTreeView& list_;
   const QAbstractItemModel& rows_;
+  const QWidget* headerArea_;  // where the header's sections are dragged
   bool userWidths_ = false;
   bool mouseDown_ = false;  // on the header: a resize then is the user's
   bool fitting_ = false;    // a resize then is this object's own
