@@ -47,7 +47,30 @@ std::array<QVariant, kMachineColumnCount> Values(const Machine& machine) {
   };
 }
 
+MachineCells Cells(const Machine& machine) {
+  const MachineRow texts = MachineRowTexts(machine);
+  MachineCells cells;
+  for (size_t column = 0; column < kMachineColumnCount; ++column)
+    cells[column] = Text(texts[column]);
+  return cells;
+}
+
 }  // namespace
+
+std::array<MachineCells, 2> RowPresenter::farAlongCells() {
+  constexpr uint64_t kPeta = 1'000'000'000'000'000;
+  Machine begun;
+  begun.RangeStart = 90 * kPeta;
+  begun.CurrentP = begun.RangeStart + 1000;
+  begun.Pmax = 99'999'999'999'999'999;
+  begun.TotalFactors = 99'999;
+  begun.RangeFactors = 1234;
+  Machine sieving = begun;
+  sieving.CurrentP = 91 * kPeta;
+  sieving.Speed = 99'999;
+  sieving.QueuedRanges = {{99 * kPeta, 99'999'999'999'999'999}};
+  return {Cells(begun), Cells(sieving)};
+}
 
 void RowPresenter::refreshStarted() {
   const Model& model = session_.model();
@@ -83,9 +106,7 @@ MachineListRow RowPresenter::row(size_t index) const {
     listRow.toolTip = waitingToolTip(index);
     return listRow;
   }
-  const MachineRow texts = MachineRowTexts(machine);
-  for (size_t column = 0; column < kMachineColumnCount; ++column)
-    listRow.cells[column] = Text(texts[column]);
+  listRow.cells = Cells(machine);
   QStringList lines;
   if (listRow.waiting) lines << waitingToolTip(index);
   for (const std::string& line : UnreadFiles(machine)) lines << Text(line);

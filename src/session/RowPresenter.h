@@ -23,6 +23,12 @@ class RowPresenter {
   MachineListRow row(size_t index) const;
   std::vector<MachineListRow> rows() const;
 
+  // The cells of two machines far along, p of 17 digits: one a thousand p
+  // into its range with many factors (a density in exponent notation, no
+  // speed yet), one years from its range's end at a speed of five digits.
+  // A column makes room for their texts before any machine shows such.
+  static std::array<MachineCells, 2> farAlongCells();
+
  private:
   bool everRead(size_t row) const;
   QString waitingToolTip(size_t row) const;

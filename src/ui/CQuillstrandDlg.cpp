@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
-#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeView>
@@ -30,6 +29,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CNextrangesDlg.h"
 #include "ui/COptionsDlg.h"
+#include "ui/ColumnFit.h"
 #include "ui/DialogUnits.h"
 #include "ui/FactorPane.h"
 #include "ui/LayoutMemory.h"
@@ -105,7 +105,6 @@ void CQuillstrandDlg::layOut() {
   }
   layout->addWidget(makeSplitter(), 1);
   resize(units.size(557, 404));
-  sizeColumns();
 }
 
 QSplitter* CQuillstrandDlg::makeSplitter() {
@@ -139,12 +138,20 @@ SpeedChart* CQuillstrandDlg::makeChart() {
 }
 
 RememberedParts CQuillstrandDlg::rememberedParts() {
-  return {*this, *splitter_, *machineList_->header(), *order_, *filterBox_};
+  return {*this, *splitter_, *machineList_->header(), *order_, *filterBox_,
+          columnFit_->userWidths()};
 }
 
 void CQuillstrandDlg::restoreLayout() {
-  ApplyLayout(session_.model().Options.Window, rememberedParts(),
-              screen()->availableGeometry().size());
+  // Wide enough for every column's whole text, names included, where the
+  // screen has the room; elsewhere the list scrolls sideways.
+  for (const Machine& machine : session_.model().Machines)
+    columnFit_->fitText(0, QString::fromStdString(machine.Name));
+  const QMargins margins = layout()->contentsMargins();
+  resize(std::max(width(), columnFit_->listWidth() + margins.left() + margins.right()), height());
+  if (ApplyLayout(session_.model().Options.Window, rememberedParts(),
+                  screen()->availableGeometry().size()))
+    columnFit_->keepUserWidths();
 }
 
 void CQuillstrandDlg::showEvent(QShowEvent* event) {
@@ -270,6 +277,9 @@ QTreeView* CQuillstrandDlg::makeMachineList() {
   machineList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   machineList_->setItemDelegateForColumn(kPercentDoneColumn, new PercentBarDelegate(machineList_));
   makeSortActions();
+  columnFit_ = new ColumnFit(*machineList_, *machines_);
+  machines_->setPalette(machineList_->palette());
+  machineList_->installEventFilter(this);
   KeepSelectionVisible(machineList_);
   makeEmptyListHint();
   // Enter is left to the window, whose default button refreshes.
@@ -320,26 +330,6 @@ FactorPane* CQuillstrandDlg::makePane(const char* name) {
   auto* pane = new FactorPane(this);
   pane->setObjectName(name);
   return pane;
-}
-
-void CQuillstrandDlg::sizeColumns() {
-  // The template's columns just fill its list; here they fill the list at
-  // the window's first size, beside a vertical scroll bar, in the same
-  // shares, each at least as wide as its header's text. The name's share
-  // grows by the health icon beside the name.
-  const DialogUnits units(font());
-  const int room = units.x(543) - 2 * machineList_->frameWidth() -
-                   style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  const int iconWidth = style()->pixelMetric(QStyle::PM_SmallIconSize) + units.x(2);
-  int templateWidth = iconWidth;
-  for (const MachineColumn& column : kMachineColumns) templateWidth += column.width;
-  const QHeaderView* header = machineList_->header();
-  for (size_t column = 0; column < kMachineColumnCount; ++column) {
-    const int index = static_cast<int>(column);
-    const int share = kMachineColumns[column].width + (column == 0 ? iconWidth : 0);
-    machineList_->setColumnWidth(
-        index, std::max(share * room / templateWidth, header->sectionSizeHint(index)));
-  }
 }
 
 void CQuillstrandDlg::connectSession() {
@@ -464,6 +454,14 @@ void CQuillstrandDlg::changeEvent(QEvent* event) {
       windowTitle().startsWith(kWarnedPrefix))
     setWindowTitle(windowTitle().mid(kWarnedPrefix.size()));
   QDialog::changeEvent(event);
+}
+
+bool CQuillstrandDlg::eventFilter(QObject* watched, QEvent* event) {
+  // A style sheet gives the list a palette of its own, as it polishes it:
+  // the rows' colours must read on that one's base.
+  if (watched == machineList_ && event->type() == QEvent::PaletteChange)
+    machines_->setPalette(machineList_->palette());
+  return QDialog::eventFilter(watched, event);
 }
 
 void CQuillstrandDlg::keyPressEvent(QKeyEvent* event) {

@@ -13,6 +13,7 @@
 #include "session/MachineHealth.h"
 
 class AutoTimer;
+class ColumnFit;
 class FactorPane;
 class FarmSession;
 struct SubmitMessage;
@@ -62,6 +63,7 @@ class CQuillstrandDlg : public QDialog {
 
  protected:
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -78,7 +80,6 @@ class CQuillstrandDlg : public QDialog {
   void makeSortActions();
   QLayout* makeFactorPanes();
   FactorPane* makePane(const char* name);
-  void sizeColumns();
   void connectSession();
 
   void refresh();
@@ -129,6 +130,7 @@ class CQuillstrandDlg : public QDialog {
   QLabel* emptyListHint_ = nullptr;
   QLabel* refreshState_ = nullptr;
   QTreeView* machineList_ = nullptr;
+  ColumnFit* columnFit_ = nullptr;
   QLabel* farmSummary_ = nullptr;
   QLabel* newFactorsLabel_ = nullptr;
   FactorPane* allFactors_ = nullptr;

@@ -24,8 +24,9 @@ WindowLayout CurrentLayout(const RememberedParts& parts) {
   const QSize size = window.isMaximized() ? window.normalGeometry().size() : window.size();
   WindowLayout layout{size.width(), size.height(), {}, {}};
   for (const int pane : parts.splitter.sizes()) layout.SplitterSizes.push_back(pane);
-  for (int column = 0; column < parts.columns.count(); ++column)
-    layout.ColumnWidths.push_back(parts.columns.sectionSize(column));
+  if (parts.columnsChosen)
+    for (int column = 0; column < parts.columns.count(); ++column)
+      layout.ColumnWidths.push_back(parts.columns.sectionSize(column));
   const MachineSorting& sorting = parts.order.sorting();
   if (sorting.column != MachineSorting::kTableOrder) {
     layout.SortColumn = sorting.column;
@@ -36,7 +37,7 @@ WindowLayout CurrentLayout(const RememberedParts& parts) {
   return layout;
 }
 
-void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available) {
+bool ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const QSize& available) {
   parts.order.setSorting(RememberedSorting(layout, parts.columns.count()));
   parts.filter.setText(QString::fromStdString(layout.Filter));
   QSize size = parts.window.size();
@@ -47,7 +48,8 @@ void ApplyLayout(const WindowLayout& layout, const RememberedParts& parts, const
   parts.window.resize(size.boundedTo(available));
   if (layout.SplitterSizes.size() == static_cast<size_t>(parts.splitter.count()))
     parts.splitter.setSizes(QList<int>(layout.SplitterSizes.begin(), layout.SplitterSizes.end()));
-  if (layout.ColumnWidths.size() != static_cast<size_t>(parts.columns.count())) return;
+  if (layout.ColumnWidths.size() != static_cast<size_t>(parts.columns.count())) return false;
   for (int column = 0; column < parts.columns.count(); ++column)
     parts.columns.resizeSection(column, layout.ColumnWidths[static_cast<size_t>(column)]);
+  return true;
 }

@@ -1,6 +1,5 @@
 #include "ui/MachineListModel.h"
 
-#include <QApplication>
 #include <QBrush>
 #include <QFont>
 #include <QPalette>
@@ -65,6 +64,12 @@ std::optional<MachineHealth> MachineListModel::shownHealth(size_t row, const Mac
   return row < health_.size() ? health_[row] : std::nullopt;
 }
 
+void MachineListModel::setPalette(const QPalette& palette) {
+  palette_ = palette;
+  if (rowCount() > 0)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::ForegroundRole});
+}
+
 int MachineListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
@@ -90,9 +95,13 @@ QVariant MachineListModel::data(const QModelIndex& index, int role) const {
       font.setItalic(true);
       return font;
     }
-    case Qt::ForegroundRole:
-      if (!look || *look == HealthState::Working) return {};
-      return QBrush(HealthColour(*look, QApplication::palette()));
+    case Qt::ForegroundRole: {
+      // A row never read looks as a working machine's: in the text colour,
+      // where that reads on the base.
+      const QColor colour = HealthColour(look.value_or(HealthState::Working), palette_);
+      if (colour == palette_.color(QPalette::Active, QPalette::Text)) return {};
+      return QBrush(colour);
+    }
     case Qt::DecorationRole:
       if (!look || index.column() != 0) return {};
       return HealthIcon(*look);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPalette>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,9 @@ class MachineListModel : public QAbstractTableModel {
   // The rows' next machines are others: none keeps its health while waited for.
   void forgetHealth() { health_.clear(); }
   bool waiting(int row) const { return rows_[static_cast<size_t>(row)].waiting; }
+  // The palette of the list that draws the rows: their text colours are
+  // chosen to read on its base.
+  void setPalette(const QPalette& palette);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -52,4 +56,5 @@ class MachineListModel : public QAbstractTableModel {
 
   std::vector<MachineListRow> rows_;
   std::vector<std::optional<MachineHealth>> health_;  // by row, as shown
+  QPalette palette_;  // the application's until the list tells its own
 };

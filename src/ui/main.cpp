@@ -28,6 +28,9 @@ QIcon ProgramIcon() {
 bool WantsText(QCommandLineParser& parser, int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  // Qt's own options are words after a single dash: read as letters,
+  // -stylesheet would ask for the help by its h.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.parse(arguments);
   return parser.isSet("help") || parser.isSet("help-all") || parser.isSet("version");
 }
