@@ -9,6 +9,7 @@
 #include "model/Constants.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
+#include "ui/ScreenRoom.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ CAboutDlg::CAboutDlg(Prompter& prompter, QWidget* parent)
   layout->addWidget(help, 4, 1, 1, 2);
   layout->setRowStretch(4, 1);
   layout->setColumnStretch(1, 1);
-  resize(units.size(239, 153));
+  ResizeWithin(*this, units.size(239, 153));
   setTabOrder(ok, mailLink_);
   setTabOrder(mailLink_, homePageLink_);
   setTabOrder(homePageLink_, help);

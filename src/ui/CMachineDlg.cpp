@@ -13,6 +13,7 @@
 #include "model/Redaction.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
+#include "ui/ScreenRoom.h"
 
 namespace {
 
@@ -147,7 +148,7 @@ void CMachineDlg::layOut(QPushButton* browseFactors, QPushButton* browseStatus, 
   for (QPushButton* button : {ok, cancel, testButton_}) button->setMinimumWidth(units.x(50));
   for (QPushButton* browser : {browseFactors, browseStatus}) browser->setFixedWidth(units.x(16));
   name_->setMinimumWidth(units.x(253));
-  resize(units.size(338, 150));
+  ResizeWithin(*this, units.size(338, 150));
 
   setTabOrder(name_, factorPath_);
   setTabOrder(factorPath_, browseFactors);
@@ -210,5 +211,6 @@ void CMachineDlg::showTestResult(uint64_t test, const QString& text) {
   if (test != tests_) return;
   testResult_->setText(text);
   // A long reason (a URL and what its host said) may need more lines.
-  if (const int needed = heightForWidth(width()); needed > height()) resize(width(), needed);
+  if (const int needed = heightForWidth(width()); needed > height())
+    ResizeWithin(*this, QSize(width(), needed));
 }

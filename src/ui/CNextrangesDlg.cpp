@@ -17,6 +17,7 @@
 #include "ui/CEditrangeDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
+#include "ui/ScreenRoom.h"
 #include "ui/SelectionLook.h"
 
 namespace {
@@ -100,6 +101,10 @@ CNextrangesDlg::CNextrangesDlg(FarmSession& session, Prompter& prompter, QWidget
   for (int i = 0; i < static_cast<int>(machines_.size()); ++i) rows.append(new QTreeWidgetItem);
   machineList_->addTopLevelItems(rows);
   for (int i = 0; i < static_cast<int>(machines_.size()); ++i) showMachineRow(i);
+  // The machine selected in the window, else the first, is current and
+  // selected: New works at once, and the keyboard moves on from it.
+  if (!rows.isEmpty())
+    machineList_->setCurrentItem(rows.value(session.selectedMachine().value_or(0), rows.front()));
   machineList_->setFocus();
   nextReading_.setSingleShot(true);
   nextReading_.setInterval(kRereadInterval);
@@ -158,7 +163,7 @@ void CNextrangesDlg::layOut() {
   layout->addLayout(rangeButtons, 2, 1, 2, 1);
   layout->setRowStretch(1, 1);
   layout->setRowStretch(3, 1);
-  resize(units.size(512, 169));
+  ResizeWithin(*this, units.size(512, 169));
 
   setTabOrder(machineList_, rangeList_);
   QWidget* previous = rangeList_;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTreeWidget>
 #include <array>
 
@@ -19,6 +20,7 @@
 #include "ui/CMachineDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
+#include "ui/ScreenRoom.h"
 
 namespace {
 
@@ -64,6 +66,27 @@ void SetFields(QTreeWidgetItem& row, const MachineFields& fields) {
   SetLocation(row, kFactorFile, fields.factorPath);
   SetLocation(row, kStatusFile, fields.statusPath);
   row.setText(kLastOldFactor, fields.lastOldFactor);
+}
+
+// The options in a pane that scrolls where the screen is too small for
+// them, a scaled one say, so that the buttons beside it stay in reach.
+// Where the screen has the room, it asks for enough not to scroll.
+class OptionsArea : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override { return widget()->minimumSizeHint(); }
+};
+
+QScrollArea* Scrolling(QLayout* content, QWidget* parent) {
+  content->setContentsMargins(0, 0, 0, 0);
+  auto* options = new QWidget;
+  options->setLayout(content);
+  auto* area = new OptionsArea(parent);
+  area->setObjectName("optionsArea");
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  area->setWidget(options);
+  return area;
 }
 
 }  // namespace
@@ -252,10 +275,10 @@ void COptionsDlg::layOut(QGroupBox* submission, QGroupBox* automation) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(units.x(7), units.y(7), units.x(7), units.y(7));
   layout->setSpacing(units.x(17));
-  layout->addLayout(content, 1);
+  layout->addWidget(Scrolling(content, this), 1);
   layout->addLayout(buttons);
   // The template's size, and room for the two rows of stall and dry limits.
-  resize(units.size(512, 257 + 2 * 14));
+  ResizeWithin(*this, units.size(512, 257 + 2 * 14).expandedTo(sizeHint()));
   chainTabOrder({launchCopyNewUrl_, copyNewUrl_, speedAvgIntervals_, stalledMinutes_, dryHours_,
                  login_, username_, password_, autoRefresh_, autoTimerInterval_, autoSubmit_,
                  ignoreErrors_, machineList_, add, edit, remove, ok, cancel});

@@ -37,6 +37,7 @@
 #include "ui/MachineOrder.h"
 #include "ui/PercentBarDelegate.h"
 #include "ui/Prompter.h"
+#include "ui/ScreenRoom.h"
 #include "ui/SelectionLook.h"
 #include "ui/SpeedChart.h"
 
@@ -138,8 +139,8 @@ SpeedChart* CQuillstrandDlg::makeChart() {
 }
 
 RememberedParts CQuillstrandDlg::rememberedParts() {
-  return {*this, *splitter_, *machineList_->header(), *order_, *filterBox_,
-          columnFit_->userWidths()};
+  return {*this,   *splitter_,  *machineList_->header(),
+          *order_, *filterBox_, columnFit_->userWidths()};
 }
 
 void CQuillstrandDlg::restoreLayout() {
@@ -149,14 +150,18 @@ void CQuillstrandDlg::restoreLayout() {
     columnFit_->fitText(0, QString::fromStdString(machine.Name));
   const QMargins margins = layout()->contentsMargins();
   resize(std::max(width(), columnFit_->listWidth() + margins.left() + margins.right()), height());
-  if (ApplyLayout(session_.model().Options.Window, rememberedParts(),
-                  screen()->availableGeometry().size()))
+  // However small or scaled the screen, the panes leave room for five rows.
+  machineList_->setMinimumHeight(columnFit_->listHeight(5));
+  if (ApplyLayout(session_.model().Options.Window, rememberedParts(), ScreenRoom(*this)))
     columnFit_->keepUserWidths();
 }
 
 void CQuillstrandDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!shownLayout_) shownLayout_ = CurrentLayout(rememberedParts());
+  if (!shownLayout_) {
+    KeepOnScreen(*this);
+    shownLayout_ = CurrentLayout(rememberedParts());
+  }
 }
 
 void CQuillstrandDlg::reject() {
@@ -226,6 +231,7 @@ QWidget* CQuillstrandDlg::makeMachineArea() {
   farmSummary_->setObjectName("farmSummary");
   // Wrapped rather than widening the window past a small screen.
   farmSummary_->setWordWrap(true);
+  farmSummary_->installEventFilter(this);
   layout->addWidget(farmSummary_);
   return area;
 }
@@ -461,6 +467,11 @@ bool CQuillstrandDlg::eventFilter(QObject* watched, QEvent* event) {
   // the rows' colours must read on that one's base.
   if (watched == machineList_ && event->type() == QEvent::PaletteChange)
     machines_->setPalette(machineList_->palette());
+  // The splitter counts minimum heights only, and a wrapped line's is that
+  // of one line: without its lines counted, the summary would lie over the
+  // list, which keeps its five rows.
+  if (watched == farmSummary_ && event->type() == QEvent::Resize)
+    farmSummary_->setMinimumHeight(farmSummary_->heightForWidth(farmSummary_->width()));
   return QDialog::eventFilter(watched, event);
 }
 

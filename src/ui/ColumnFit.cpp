@@ -120,9 +120,19 @@ void ColumnFit::setWidth(int column, int width) {
   fitting_ = wasFitting;
 }
 
-// The width of a cell showing `text` whole, as the style lays it out: the
-// text's advance, the margins around it and, by the name, the health icon.
+int ColumnFit::listHeight(int rows) const {
+  const int extent = list_.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list_);
+  return list_.header()->sizeHint().height() + rows * cellSize(0, "0", list_.font()).height() +
+         2 * list_.frameWidth() + extent;
+}
+
 int ColumnFit::cellWidth(int column, const QString& text, const QFont& font) const {
+  return cellSize(column, text, font).width();
+}
+
+// The size of a cell showing `text` whole, as the style lays it out: the
+// text's extent, the margins around it and, by the name, the health icon.
+QSize ColumnFit::cellSize(int column, const QString& text, const QFont& font) const {
   QStyleOptionViewItem option;
   option.initFrom(&list_);
   option.widget = &list_;
@@ -138,7 +148,7 @@ int ColumnFit::cellWidth(int column, const QString& text, const QFont& font) con
     option.decorationPosition = QStyleOptionViewItem::Left;
     option.decorationSize = list_.iconSize().isValid() ? list_.iconSize() : QSize(side, side);
   }
-  return list_.style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &list_).width();
+  return list_.style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &list_);
 }
 
 int ColumnFit::headerWidth(int column) const {

@@ -5,6 +5,7 @@
 #include <vector>
 
 class QAbstractItemModel;
+class QSize;
 class QFont;
 class QTreeView;
 class QWidget;
@@ -30,6 +31,9 @@ class ColumnFit : public QObject {
   // The width the list needs to show every column whole, frame and
   // vertical scroll bar included.
   int listWidth() const;
+  // The height the list needs to show `rows` rows whole, header, frame and
+  // horizontal scroll bar included.
+  int listHeight(int rows) const;
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -38,6 +42,7 @@ class ColumnFit : public QObject {
   void widen(int column, int width);
   void setWidth(int column, int width);
   int cellWidth(int column, const QString& text, const QFont& font) const;
+  QSize cellSize(int column, const QString& text, const QFont& font) const;
   int headerWidth(int column) const;
   void sectionResized();
 

@@ -166,11 +166,8 @@ class RangesDialogTest : public QObject {
       QCOMPARE(Rows(dialog, "machineList"),
                QStringList({"alpha | 20 G in 2 ranges | 20 G in 2 ranges",
                             "beta | 10 G in 1 range | 10 G in 1 range", "web | empty | no file"}));
-      QCOMPARE(SelectedRow(dialog, "machineList"), -1);
-      QCOMPARE(QueueLabel(dialog), QString("Queued ranges"));
-      QVERIFY(Rows(dialog, "rangeList").isEmpty());
-
-      ClickRow(dialog, "machineList", 0);
+      // The first machine, as none is selected in the window.
+      QCOMPARE(SelectedRow(dialog, "machineList"), 0);
       QCOMPARE(QueueLabel(dialog), QString("Queued ranges for alpha"));
       QCOMPARE(Rows(dialog, "rangeList"), QStringList({"1500 | 1510", "1600 | 1610"}));
       ClickRow(dialog, "machineList", 1);
@@ -180,6 +177,46 @@ class RangesDialogTest : public QObject {
       QCOMPARE(QueueLabel(dialog), QString("Queued ranges for web"));
       QVERIFY(Rows(dialog, "rangeList").isEmpty());
       Click(dialog, "cancelButton");
+    });
+    QVERIFY(prompter_.shown().empty());
+  }
+
+  // The dialog opens on the machine selected in the window, else on the
+  // first, current and selected: New needs no click first, and the keyboard
+  // moves on from it.
+  void opensOnTheWindowsMachine_data() {
+    QTest::addColumn<int>("inWindow");  // -1: none
+    QTest::addColumn<int>("selected");
+    QTest::newRow("none") << -1 << 0;
+    QTest::newRow("beta") << 1 << 1;
+  }
+  void opensOnTheWindowsMachine() {
+    QFETCH(int, inWindow);
+    QFETCH(int, selected);
+    RangesFarm ranges;
+    OpenWindow open(ranges.settingsPath, prompter_, ranges.fetcher);
+    QVERIFY(open.settle());
+    if (inWindow >= 0) QVERIFY(open.clickRow(inWindow));
+    runRanges(open, [&](QDialog& dialog) {
+      QCOMPARE(SelectedRow(dialog, "machineList"), selected);
+      QTest::keyClick(List(dialog, "machineList"), Qt::Key_Down);
+      QCOMPARE(SelectedRow(dialog, "machineList"), selected + 1);
+    });
+    QVERIFY(prompter_.shown().empty());
+  }
+
+  void aFarmOfOneMachineTakesNewAtOnce() {
+    TestFarm farm;
+    farm.addLocal("solo", kIdleStatus, "");
+    OpenWindow open(farm.writeSettings(), prompter_);
+    QVERIFY(open.settle());
+    runRanges(open, [&](QDialog& dialog) {
+      QTest::keyClick(List(dialog, "machineList"), Qt::Key_Down);
+      QCOMPARE(SelectedRow(dialog, "machineList"), 0);
+      RangeEntry entry;
+      EnterNextRange(entry, "300", "310");
+      Click(dialog, "newButton");
+      QCOMPARE(Rows(dialog, "rangeList"), QStringList({"300 | 310 (bold)"}));  // not yet written
     });
     QVERIFY(prompter_.shown().empty());
   }
@@ -207,7 +244,10 @@ class RangesDialogTest : public QObject {
     QVERIFY(open.settle());
 
     runRanges(open, [&](QDialog& dialog) {
-      if (machine >= 0) ClickRow(dialog, "machineList", machine);
+      if (machine >= 0)
+        ClickRow(dialog, "machineList", machine);
+      else
+        List(dialog, "machineList")->clearSelection();
       const QStringList before = Rows(dialog, "rangeList");
       Click(dialog, button.constData());
       QCOMPARE(QApplication::activeModalWidget(),
