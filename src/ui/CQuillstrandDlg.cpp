@@ -471,7 +471,8 @@ bool CQuillstrandDlg::eventFilter(QObject* watched, QEvent* event) {
   // of one line: without its lines counted, the summary would lie over the
   // list, which keeps its five rows.
   if (watched == farmSummary_ && event->type() == QEvent::Resize)
-    farmSummary_->setMinimumHeight(farmSummary_->heightForWidth(farmSummary_->width()));
+    farmSummary_->setMinimumHeight(
+        std::max(0, farmSummary_->heightForWidth(farmSummary_->width())));
   return QDialog::eventFilter(watched, event);
 }
 
