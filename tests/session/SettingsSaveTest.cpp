@@ -8,6 +8,7 @@
 #include "session/FarmSession.h"
 #include "support/GateFetcher.h"
 #include "support/QtTestClass.h"
+#include "support/SavedSettings.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -25,12 +26,6 @@ std::string WriteFarm(TempDir& dir) {
                                      dir.write(folder + "QsvStatus.dat", ""), 7);
   }
   return dir.write("quillstrand.ini", SaveSettingsText("", configured));
-}
-
-Model Saved(const std::string& path) {
-  Model saved;
-  if (!LoadSettings(path, saved)) return {};
-  return saved;
 }
 
 // Another process of the program (a cron `submit`) marks b's factors as old;

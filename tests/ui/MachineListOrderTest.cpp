@@ -11,6 +11,7 @@
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
 #include "support/QtTestClass.h"
+#include "support/SavedSettings.h"
 
 namespace {
 
@@ -60,12 +61,6 @@ void ClickHeader(const OpenWindow& open, int column) {
   const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
                       header->height() / 2);
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
-}
-
-Model Saved(const std::string& settingsPath) {
-  Model saved;
-  if (!LoadSettings(settingsPath, saved)) return {};
-  return saved;
 }
 
 }  // namespace

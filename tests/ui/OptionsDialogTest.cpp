@@ -12,6 +12,7 @@
 #include "model/SettingsFile.h"
 #include "support/HttpTestServer.h"
 #include "support/QtTestClass.h"
+#include "support/SavedSettings.h"
 
 namespace {
 
@@ -47,12 +48,6 @@ QStringList Names(const QDialog& options) {
   for (int row = 0; row < list->topLevelItemCount(); ++row)
     names << list->topLevelItem(row)->text(0);
   return names;
-}
-
-Model Saved(const std::string& settingsPath) {
-  Model saved;
-  if (!LoadSettings(settingsPath, saved)) return {};
-  return saved;
 }
 
 // Also remembers what the file dialogs were asked to offer.

@@ -7,18 +7,13 @@
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
 #include "support/QtTestClass.h"
+#include "support/SavedSettings.h"
 
 namespace {
 
 enum class Save { Options, Close };
 
 const QString kChanged = "The settings file changed on disk since quillstrand read it.";
-
-Model Saved(const std::string& settingsPath) {
-  Model saved;
-  if (!LoadSettings(settingsPath, saved)) return {};
-  return saved;
-}
 
 }  // namespace
 

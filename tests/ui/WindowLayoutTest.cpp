@@ -11,15 +11,10 @@
 #include "WindowFixture.h"
 #include "model/SettingsFile.h"
 #include "support/QtTestClass.h"
+#include "support/SavedSettings.h"
 #include "ui/DialogUnits.h"
 
 namespace {
-
-Model Saved(const std::string& settingsPath) {
-  Model saved;
-  if (!LoadSettings(settingsPath, saved)) return {};
-  return saved;
-}
 
 void Remember(const std::string& settingsPath, const WindowLayout& layout) {
   Model model = Saved(settingsPath);
