@@ -64,8 +64,18 @@ std::optional<MachineHealth> MachineListModel::shownHealth(size_t row, const Mac
   return row < health_.size() ? health_[row] : std::nullopt;
 }
 
+std::array<QVariant, MachineListModel::kLooks> MachineListModel::Foregrounds(
+    const QPalette& palette) {
+  std::array<QVariant, kLooks> brushes;
+  for (size_t look = 0; look < kLooks; ++look) {
+    const QColor colour = HealthColour(static_cast<HealthState>(look), palette);
+    if (colour != palette.color(QPalette::Active, QPalette::Text)) brushes[look] = QBrush(colour);
+  }
+  return brushes;
+}
+
 void MachineListModel::setPalette(const QPalette& palette) {
-  palette_ = palette;
+  foregrounds_ = Foregrounds(palette);
   if (rowCount() > 0)
     emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::ForegroundRole});
 }
@@ -98,9 +108,7 @@ QVariant MachineListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole: {
       // A row never read looks as a working machine's: in the text colour,
       // where that reads on the base.
-      const QColor colour = HealthColour(look.value_or(HealthState::Working), palette_);
-      if (colour == palette_.color(QPalette::Active, QPalette::Text)) return {};
-      return QBrush(colour);
+      return foregrounds_[static_cast<size_t>(look.value_or(HealthState::Working))];
     }
     case Qt::DecorationRole:
       if (!look || index.column() != 0) return {};

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QPalette>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -56,5 +57,12 @@ class MachineListModel : public QAbstractTableModel {
 
   std::vector<MachineListRow> rows_;
   std::vector<std::optional<MachineHealth>> health_;  // by row, as shown
-  QPalette palette_;  // the application's until the list tells its own
+  static constexpr size_t kLooks = static_cast<size_t>(HealthState::Unreachable) + 1;
+  // By health state, the brush of its rows' text, null where that is the
+  // palette's text colour: shading a colour until it reads costs more than
+  // a cell's drawing should.
+  static std::array<QVariant, kLooks> Foregrounds(const QPalette& palette);
+
+  // The application's palette's until the list tells its own.
+  std::array<QVariant, kLooks> foregrounds_ = Foregrounds(QPalette());
 };
